@@ -1,0 +1,219 @@
+#include "runtime/gc.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+gc_object gc_unmarked_list{gc_static_tag{}};
+gc_object gc_queued_list{gc_static_tag{}};
+gc_object gc_marked_list{gc_static_tag{}};
+gc_object gc_free_list{gc_static_tag{}};
+
+int gc_markbit = 1;
+int gc_new_bytes;
+int gc_alloced_bytes;
+int gc_max_alloced_bytes;
+int gc_marked_bytes;
+int gc_free_bytes;
+std::atomic<int> gc_ext_new_bytes;
+long gc_destroyed_count;
+
+namespace {
+
+// Size-class caches of freed blocks below 64 bytes, linked through succ.
+gc_object *gc_cache[8];
+
+// Size of the block gc_object_alloc handed out last; the gc_object constructor picks it up.
+int gc_pending_size;
+
+std::vector<gc_object **> &roots() {
+    static std::vector<gc_object **> slots;
+    return slots;
+}
+
+void list_clear(gc_object &list) { list.succ = list.pred = &list; }
+
+bool list_empty(gc_object &list) { return list.succ == &list; }
+
+void list_remove(gc_object *p) {
+    p->pred->succ = p->succ;
+    p->succ->pred = p->pred;
+}
+
+void list_insert_tail(gc_object *p, gc_object &list) {
+    p->succ = &list;
+    p->pred = list.pred;
+    list.pred->succ = p;
+    list.pred = p;
+}
+
+void list_move_tail(gc_object *p, gc_object &list) {
+    list_remove(p);
+    list_insert_tail(p, list);
+}
+
+bool is_white(gc_object *p) { return (p->flags & 3) == gc_markbit; }
+
+// Destroys one dead object: its destructor chain, then its block.
+void destroy(gc_object *p) {
+    int size = p->gc_size();
+    p->~gc_object();
+    gc_object_free(p, size);
+    ++gc_destroyed_count;
+}
+
+} // namespace
+
+gc_object::gc_object() {
+    if (gc_pending_size == 0) { // not from gc_object_alloc: a static or automatic object, never collected
+        succ = pred = this;
+        flags = gc_static_colour;
+        return;
+    }
+    flags = gc_pending_size | gc_markbit;
+    gc_pending_size = 0;
+    list_insert_tail(this, gc_unmarked_list);
+}
+
+gc_object::gc_object(gc_static_tag) : succ(this), pred(this), flags(gc_static_colour) {}
+
+void *gc_object::operator new(size_t size) { return gc_object_alloc(static_cast<int>(size)); }
+
+void gc_object::operator delete(void *p) { std::free(p); }
+
+void gc_init() {
+    list_clear(gc_unmarked_list);
+    list_clear(gc_queued_list);
+    list_clear(gc_marked_list);
+    list_clear(gc_free_list);
+}
+
+void *gc_object_alloc(int size) {
+    size = (size + 7) & ~7;
+    gc_new_bytes += size;
+
+    // Destroy dead objects to pay for this allocation.
+    int target = gc_free_bytes - size;
+    if (target < 0) target = 0;
+    while (gc_free_bytes > target && !list_empty(gc_free_list)) {
+        gc_object *p = gc_free_list.succ;
+        list_remove(p);
+        destroy(p);
+    }
+
+    void *block = nullptr;
+    if (size < 64 && gc_cache[size >> 3]) {
+        gc_object *p = gc_cache[size >> 3];
+        gc_cache[size >> 3] = p->succ;
+        block = p;
+    } else {
+        block = std::malloc(size);
+        if (!block) {
+            std::fputs("Out of memory\n", stdout);
+            std::exit(-1);
+        }
+    }
+    gc_pending_size = size;
+    gc_alloced_bytes += size;
+    if (gc_alloced_bytes > gc_max_alloced_bytes) gc_max_alloced_bytes = gc_alloced_bytes;
+    return block;
+}
+
+void gc_object_free(void *block, int size) {
+    gc_free_bytes -= size;
+    if (size < 64) {
+        gc_object *p = static_cast<gc_object *>(block);
+        p->succ = gc_cache[size >> 3];
+        gc_cache[size >> 3] = p;
+    } else {
+        std::free(block);
+    }
+}
+
+int gc_ext_malloced(int bytes) {
+    gc_ext_new_bytes.fetch_add(bytes);
+    return bytes;
+}
+
+void gc_mark_q(gc_object *p) {
+    if (p && is_white(p)) {
+        p->flags ^= 1;
+        list_move_tail(p, gc_queued_list);
+    }
+}
+
+void gc_mark(gc_object *p) {
+    if (p && is_white(p)) {
+        p->flags ^= 1;
+        list_move_tail(p, gc_marked_list);
+        gc_marked_bytes += p->gc_size();
+        p->mark();
+    }
+}
+
+void gc_mark_queued(int limit) {
+    while (gc_marked_bytes < limit && !list_empty(gc_queued_list)) {
+        gc_object *p = gc_queued_list.succ;
+        list_move_tail(p, gc_marked_list);
+        gc_marked_bytes += p->gc_size();
+        p->mark();
+    }
+}
+
+void gc_add_root(gc_object **slot) { roots().push_back(slot); }
+
+void gc_mark_roots() {
+    for (gc_object **slot : roots()) gc_mark_q(*slot);
+}
+
+void gc_collect_step(gc_object *delegate) {
+    gc_mark(delegate);
+
+    int ext = gc_ext_new_bytes.load();
+    if (static_cast<long long>(gc_new_bytes) + ext > gc_cycle_bytes) {
+        gc_ext_new_bytes.fetch_sub(ext); // additions made meanwhile by workers survive
+        gc_mark_queued(0x7fffffff);
+
+        // Sweep: what is still white is dead.
+        if (!list_empty(gc_unmarked_list)) {
+            gc_object *head = gc_unmarked_list.succ, *tail = gc_unmarked_list.pred;
+            head->pred = gc_free_list.pred;
+            tail->succ = &gc_free_list;
+            gc_free_list.pred->succ = head;
+            gc_free_list.pred = tail;
+            gc_free_bytes += gc_alloced_bytes - gc_marked_bytes;
+        }
+        // The marked list becomes the new unmarked list.
+        if (list_empty(gc_marked_list)) {
+            list_clear(gc_unmarked_list);
+        } else {
+            gc_unmarked_list.succ = gc_marked_list.succ;
+            gc_unmarked_list.succ->pred = &gc_unmarked_list;
+            gc_unmarked_list.pred = gc_marked_list.pred;
+            gc_unmarked_list.pred->succ = &gc_unmarked_list;
+        }
+        list_clear(gc_marked_list);
+        gc_alloced_bytes = gc_marked_bytes;
+        gc_marked_bytes = 0;
+        gc_markbit ^= 1;
+        gc_mark_roots();
+        gc_new_bytes = 0;
+        return;
+    }
+
+    long long limit = gc_new_bytes + (static_cast<long long>(gc_alloced_bytes - gc_new_bytes) * gc_new_bytes) / gc_cycle_bytes;
+    gc_mark_queued(static_cast<int>(limit));
+}
+
+bool gc_validate_list(gc_object *list, const char *text) {
+    gc_object *node = list->succ;
+    while (node != list) {
+        if (!node || node->succ->pred != node || node->pred->succ != node) {
+            std::printf("%s\nLIST ERROR!\n", text);
+            std::fflush(stdout);
+            std::exit(-1);
+        }
+        node = node->succ;
+    }
+    return true;
+}
