@@ -1,0 +1,37 @@
+// Runs a function in a forked child and collects what it wrote to standard output and how it ended.
+#pragma once
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+struct ChildResult {
+    std::string out;
+    int status = -1; // exit status, or -1 when killed by a signal
+};
+
+inline ChildResult run_child(const std::function<void()> &body) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    std::fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], STDOUT_FILENO);
+        body();
+        std::fflush(stdout);
+        _exit(77); // the body was expected to end the process itself
+    }
+    close(fds[1]);
+    ChildResult r;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) r.out.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
