@@ -20,8 +20,8 @@ long gc_destroyed_count;
 
 namespace {
 
-// Size-class caches of freed blocks below 64 bytes, linked through succ.
-gc_object *gc_cache[8];
+// Size-class caches of freed blocks below 64 bytes, each linked through its first word.
+void *gc_cache[8];
 
 // Size of the block gc_object_alloc handed out last; the gc_object constructor picks it up.
 int gc_pending_size;
@@ -103,9 +103,8 @@ void *gc_object_alloc(int size) {
 
     void *block = nullptr;
     if (size < 64 && gc_cache[size >> 3]) {
-        gc_object *p = gc_cache[size >> 3];
-        gc_cache[size >> 3] = p->succ;
-        block = p;
+        block = gc_cache[size >> 3];
+        gc_cache[size >> 3] = *static_cast<void **>(block);
     } else {
         block = std::malloc(size);
         if (!block) {
@@ -122,9 +121,9 @@ void *gc_object_alloc(int size) {
 void gc_object_free(void *block, int size) {
     gc_free_bytes -= size;
     if (size < 64) {
-        gc_object *p = static_cast<gc_object *>(block);
-        p->succ = gc_cache[size >> 3];
-        gc_cache[size >> 3] = p;
+        // The object is destroyed: link the raw block through its first word, not through its members.
+        *static_cast<void **>(block) = gc_cache[size >> 3];
+        gc_cache[size >> 3] = block;
     } else {
         std::free(block);
     }

@@ -9,7 +9,7 @@ PACKAGES=(
   libglfw3-dev libgl-dev libgl1-mesa-dri libopenal-dev libstb-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils openbox imagemagick
+  xvfb xauth xdotool x11-utils openbox imagemagick libx11-dev libxrandr-dev
   python3 python3-pil python3-numpy vorbis-tools sox
 )
 

@@ -1,0 +1,296 @@
+#include "audio/audio.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "host/paths.h"
+#include "host/rtgame.h"
+
+gxtkAudio *gxtkAudio::audio;
+std::vector<ALuint> gxtkAudio::discarded;
+
+gxtkAudio *rt_audio_device;
+static gc_root root_audio_device(rt_audio_device);
+
+static ALint source_state(ALuint source) {
+    ALint state = AL_STOPPED;
+    if (source) alGetSourcei(source, AL_SOURCE_STATE, &state);
+    return state;
+}
+
+ALuint gxtkChannel::AL_Source() {
+    if (source) return source;
+    alGetError();
+    alGenSources(1, &source);
+    if (alGetError() == AL_NO_ERROR) return source;
+    // Out of sources: borrow one from an effects channel whose sound has finished.
+    source = 0;
+    gxtkAudio *audio = gxtkAudio::audio;
+    if (!audio) return 0;
+    for (int i = 0; i < gxtkAudio::MusicChannel; ++i) {
+        gxtkChannel &other = audio->channels[i];
+        if (other.source && audio->ChannelState(i) == 0) {
+            source = other.source;
+            other.source = 0;
+            return source;
+        }
+    }
+    return 0;
+}
+
+gxtkAudio::gxtkAudio() {
+    audio = this;
+    alcDevice = alcOpenDevice(nullptr);
+    if (!alcDevice) alcDevice = alcOpenDevice("Generic Hardware");
+    if (!alcDevice) alcDevice = alcOpenDevice("Generic Software");
+    rtPrint(String("opening openal device"));
+    if (!alcDevice) {
+        rtPrint(String("OpenAl error: alcOpenDevice failed"));
+    } else {
+        alcContext = alcCreateContext(alcDevice, nullptr);
+        if (!alcContext) {
+            rtPrint(String("OpenAl error: alcCreateContext failed"));
+        } else if (!alcMakeContextCurrent(alcContext)) {
+            rtPrint(String("OpenAl error: alcMakeContextCurrent failed"));
+        }
+    }
+    alDistanceModel(AL_NONE);
+    for (gxtkChannel &chan : channels)
+        chan = gxtkChannel();
+    channels[MusicChannel].AL_Source();
+}
+
+// The device lives for the whole run; if one is ever dropped, it must stop being the current one.
+gxtkAudio::~gxtkAudio() {
+    if (audio == this) audio = nullptr;
+}
+
+void gxtkAudio::mark() {
+    for (gxtkChannel &chan : channels) {
+        if (chan.state != 0 && chan.sample && source_state(chan.source) != AL_STOPPED) gc_mark_q(chan.sample);
+    }
+}
+
+gxtkChannel *gxtkAudio::Channel(int channel) {
+    return channel >= 0 && channel < ChannelCount ? &channels[channel] : nullptr;
+}
+
+int gxtkAudio::Suspend() {
+    for (gxtkChannel &chan : channels) {
+        if (chan.state == 1 && source_state(chan.source) == AL_PLAYING) alSourcePause(chan.source);
+    }
+    return 0;
+}
+
+int gxtkAudio::Resume() {
+    for (gxtkChannel &chan : channels) {
+        if (chan.state == 1 && source_state(chan.source) == AL_PAUSED) alSourcePlay(chan.source);
+    }
+    return 0;
+}
+
+gxtkSample *gxtkAudio::LoadSample(String path) {
+    FlushDiscarded();
+    gxtkSample *sample = new gxtkSample();
+    if (!LoadSample__UNSAFE__(sample, path)) return nullptr;
+    return sample;
+}
+
+bool gxtkAudio::LoadSample__UNSAFE__(gxtkSample *sample, String path) {
+    int length = 0, chans = 0, format = 0, hertz = 0;
+    unsigned char *data = RtGame::_game->LoadAudioData(path, &length, &chans, &format, &hertz);
+    if (!data) return false;
+    ALenum alFormat = 0;
+    if (format == 1 && chans == 1)
+        alFormat = AL_FORMAT_MONO8;
+    else if (format == 1 && chans == 2)
+        alFormat = AL_FORMAT_STEREO8;
+    else if (format == 2 && chans == 1)
+        alFormat = AL_FORMAT_MONO16;
+    else if (format == 2 && chans == 2)
+        alFormat = AL_FORMAT_STEREO16;
+    // A layout OpenAL cannot take would leave a silent buffer behind a sample that claims to have
+    // loaded; refuse it like any other unreadable file.
+    if (alFormat == 0 || length < 0 || hertz <= 0) {
+        std::free(data);
+        return false;
+    }
+    ALuint buffer = 0;
+    alGetError();
+    alGenBuffers(1, &buffer);
+    if (alGetError() != AL_NO_ERROR) {
+        std::free(data);
+        return false;
+    }
+    alBufferData(buffer, alFormat, data, length * chans * format, hertz);
+    std::free(data);
+    if (alGetError() != AL_NO_ERROR) {
+        alDeleteBuffers(1, &buffer);
+        alGetError();
+        return false;
+    }
+    sample->buffer = buffer;
+    return true;
+}
+
+int gxtkAudio::PlaySample(gxtkSample *sample, int channel, int flags) {
+    FlushDiscarded();
+    gxtkChannel *chan = Channel(channel);
+    if (!chan || !sample) return -1;
+    ALuint source = chan->AL_Source();
+    if (!source) return -1;
+    alSourceStop(source);
+    alSourcei(source, AL_BUFFER, static_cast<ALint>(sample->buffer));
+    alSourcei(source, AL_LOOPING, flags != 0 ? AL_TRUE : AL_FALSE);
+    alSourcePlay(source);
+    gc_assign(chan->sample, sample);
+    chan->flags = flags;
+    chan->state = 1;
+    return 0;
+}
+
+int gxtkAudio::StopChannel(int channel) {
+    gxtkChannel *chan = Channel(channel);
+    if (!chan) return -1;
+    if (chan->state != 0) {
+        alSourceStop(chan->source);
+        chan->state = 0;
+    }
+    return 0;
+}
+
+int gxtkAudio::PauseChannel(int channel) {
+    gxtkChannel *chan = Channel(channel);
+    if (!chan) return -1;
+    if (chan->state == 1) {
+        if (source_state(chan->source) == AL_STOPPED) {
+            chan->state = 0;
+        } else {
+            alSourcePause(chan->source);
+            chan->state = 2;
+        }
+    }
+    return 0;
+}
+
+int gxtkAudio::ResumeChannel(int channel) {
+    gxtkChannel *chan = Channel(channel);
+    if (!chan) return -1;
+    if (chan->state == 2) {
+        alSourcePlay(chan->source);
+        chan->state = 1;
+    }
+    return 0;
+}
+
+int gxtkAudio::ChannelState(int channel) {
+    gxtkChannel *chan = Channel(channel);
+    if (!chan) return 0;
+    if (chan->state == 1 && source_state(chan->source) == AL_STOPPED) chan->state = 0;
+    return chan->state;
+}
+
+int gxtkAudio::SetVolume(int channel, float volume) {
+    gxtkChannel *chan = Channel(channel);
+    if (!chan) return -1;
+    if (ALuint source = chan->AL_Source()) alSourcef(source, AL_GAIN, volume);
+    return 0;
+}
+
+// Pan turns the source around the listener at distance 1; with distance attenuation off only the
+// direction matters.
+int gxtkAudio::SetPan(int channel, float pan) {
+    gxtkChannel *chan = Channel(channel);
+    if (!chan) return -1;
+    if (ALuint source = chan->AL_Source())
+        alSource3f(source, AL_POSITION, std::sin(pan), 0.0f, -std::cos(pan));
+    return 0;
+}
+
+int gxtkAudio::SetRate(int channel, float rate) {
+    gxtkChannel *chan = Channel(channel);
+    if (!chan) return -1;
+    if (ALuint source = chan->AL_Source()) alSourcef(source, AL_PITCH, rate);
+    return 0;
+}
+
+int gxtkAudio::PlayMusic(String path, int flags) {
+    StopMusic();
+    gxtkSample *music = LoadSample(path);
+    if (!music) return -1;
+    PlaySample(music, MusicChannel, flags);
+    return 0;
+}
+
+int gxtkAudio::StopMusic() { return StopChannel(MusicChannel); }
+int gxtkAudio::PauseMusic() { return PauseChannel(MusicChannel); }
+int gxtkAudio::ResumeMusic() { return ResumeChannel(MusicChannel); }
+int gxtkAudio::MusicState() { return ChannelState(MusicChannel); }
+int gxtkAudio::SetMusicVolume(float volume) { return SetVolume(MusicChannel, volume); }
+
+void gxtkAudio::FlushDiscarded() {
+    if (discarded.empty()) return;
+    if (audio) {
+        for (gxtkChannel &chan : audio->channels) {
+            if (chan.state != 0 && source_state(chan.source) == AL_STOPPED)
+                alSourcei(chan.source, AL_BUFFER, 0);
+        }
+    }
+    // A buffer still attached to some source refuses deletion; it waits for the next flush.
+    size_t kept = 0;
+    for (ALuint buffer : discarded) {
+        alGetError();
+        alDeleteBuffers(1, &buffer);
+        if (alGetError() != AL_NO_ERROR) discarded[kept++] = buffer;
+    }
+    discarded.resize(kept);
+}
+
+gxtkSample::~gxtkSample() { Discard(); }
+
+void gxtkSample::Discard() {
+    if (!buffer) return;
+    gxtkAudio::discarded.push_back(buffer);
+    buffer = 0;
+}
+
+c_Sound *c_Sound::m_new(gxtkSample *sample) {
+    gc_assign(m_sample, sample);
+    return this;
+}
+
+void c_Sound::mark() { gc_mark_q(m_sample); }
+
+int rt_audio_SetAudioDevice(gxtkAudio *device) {
+    gc_assign(rt_audio_device, device);
+    return 0;
+}
+
+c_Sound *rt_audio_LoadSound(String path) {
+    gxtkSample *sample = rt_audio_device->LoadSample(rt_data_FixDataPath(path));
+    if (!sample) return nullptr;
+    return (new c_Sound)->m_new(sample);
+}
+
+int rt_audio_PlaySound(c_Sound *sound, int channel, int flags) {
+    if (sound && sound->m_sample) rt_audio_device->PlaySample(sound->m_sample, channel, flags);
+    return 0;
+}
+
+int rt_audio_StopChannel(int channel) { return rt_audio_device->StopChannel(channel); }
+int rt_audio_PauseChannel(int channel) { return rt_audio_device->PauseChannel(channel); }
+int rt_audio_ResumeChannel(int channel) { return rt_audio_device->ResumeChannel(channel); }
+int rt_audio_ChannelState(int channel) { return rt_audio_device->ChannelState(channel); }
+int rt_audio_SetChannelVolume(int channel, float volume) {
+    return rt_audio_device->SetVolume(channel, volume);
+}
+int rt_audio_SetChannelPan(int channel, float pan) { return rt_audio_device->SetPan(channel, pan); }
+int rt_audio_SetChannelRate(int channel, float rate) { return rt_audio_device->SetRate(channel, rate); }
+int rt_audio_PlayMusic(String path, int flags) {
+    return rt_audio_device->PlayMusic(rt_data_FixDataPath(path), flags);
+}
+int rt_audio_StopMusic() { return rt_audio_device->StopMusic(); }
+int rt_audio_PauseMusic() { return rt_audio_device->PauseMusic(); }
+int rt_audio_ResumeMusic() { return rt_audio_device->ResumeMusic(); }
+int rt_audio_MusicState() { return rt_audio_device->MusicState(); }
+int rt_audio_SetMusicVolume(float volume) { return rt_audio_device->SetMusicVolume(volume); }

@@ -1,0 +1,164 @@
+#include "audio/audiodata.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#define STB_VORBIS_HEADER_ONLY
+#include <stb/stb_vorbis.h>
+
+namespace {
+
+bool read_bytes(FILE *fp, unsigned char *out, size_t n) { return std::fread(out, 1, n, fp) == n; }
+
+bool read_u16(FILE *fp, unsigned *out) {
+    unsigned char b[2];
+    if (!read_bytes(fp, b, 2)) return false;
+    *out = b[0] | b[1] << 8;
+    return true;
+}
+
+bool read_u32(FILE *fp, unsigned long *out) {
+    unsigned char b[4];
+    if (!read_bytes(fp, b, 4)) return false;
+    *out = static_cast<unsigned long>(b[0]) | static_cast<unsigned long>(b[1]) << 8 |
+           static_cast<unsigned long>(b[2]) << 16 | static_cast<unsigned long>(b[3]) << 24;
+    return true;
+}
+
+bool read_tag(FILE *fp, char tag[4]) { return read_bytes(fp, reinterpret_cast<unsigned char *>(tag), 4); }
+
+bool tag_is(const char tag[4], const char *want) { return std::memcmp(tag, want, 4) == 0; }
+
+// Reads and throws away n bytes; false when the file ends first.
+bool skip_bytes(FILE *fp, unsigned long n) {
+    unsigned char scrap[4096];
+    while (n > 0) {
+        size_t step = n < sizeof scrap ? n : sizeof scrap;
+        if (!read_bytes(fp, scrap, step)) return false;
+        n -= step;
+    }
+    return true;
+}
+
+// Chunks of odd length are followed by one pad byte.
+bool skip_chunk(FILE *fp, unsigned long n) { return skip_bytes(fp, n + (n & 1)); }
+
+// Reads a chunk body of n bytes. The block grows only as bytes actually arrive, so a length that
+// claims more than the file holds costs no more memory than the file itself.
+unsigned char *read_chunk(FILE *fp, unsigned long n) {
+    if (n > static_cast<unsigned long>(INT_MAX)) return nullptr;
+    size_t room = n < 65536 ? (n ? n : 1) : 65536, got = 0;
+    unsigned char *block = static_cast<unsigned char *>(std::malloc(room));
+    while (block && got < n) {
+        if (got == room) {
+            size_t bigger = room * 2 < n ? room * 2 : n;
+            unsigned char *grown = static_cast<unsigned char *>(std::realloc(block, bigger));
+            if (!grown) break;
+            block = grown;
+            room = bigger;
+        }
+        size_t want = room - got;
+        size_t read = std::fread(block + got, 1, want, fp);
+        got += read;
+        if (read < want) break;
+    }
+    if (!block || got < n) {
+        std::free(block);
+        return nullptr;
+    }
+    return block;
+}
+
+} // namespace
+
+unsigned char *LoadWAV(FILE *fp, int *length, int *channels, int *format, int *hertz) {
+    char tag[4];
+    unsigned long size = 0;
+    if (!read_tag(fp, tag) || !tag_is(tag, "RIFF") || !read_u32(fp, &size)) return nullptr;
+    if (!read_tag(fp, tag) || !tag_is(tag, "WAVE")) return nullptr;
+
+    unsigned long fmtLength = 0;
+    if (!read_tag(fp, tag) || !tag_is(tag, "fmt ") || !read_u32(fp, &fmtLength)) return nullptr;
+    if (fmtLength < 16) return nullptr;
+    unsigned formatTag = 0, chans = 0, blockAlign = 0, bits = 0;
+    unsigned long rate = 0, byteRate = 0;
+    if (!read_u16(fp, &formatTag) || !read_u16(fp, &chans) || !read_u32(fp, &rate) ||
+        !read_u32(fp, &byteRate) || !read_u16(fp, &blockAlign) || !read_u16(fp, &bits))
+        return nullptr;
+    if (formatTag != 1) return nullptr;
+    int bytes = static_cast<int>(bits / 8);
+    // Without channels or whole bytes per sample there is no frame size to divide by.
+    if (chans == 0 || bytes == 0 || rate > static_cast<unsigned long>(INT_MAX)) return nullptr;
+    if (!skip_chunk(fp, fmtLength - 16)) return nullptr;
+
+    for (;;) {
+        unsigned long chunkLength = 0;
+        if (!read_tag(fp, tag) || !read_u32(fp, &chunkLength)) return nullptr;
+        if (tag_is(tag, "data")) {
+            unsigned char *data = read_chunk(fp, chunkLength);
+            if (!data) return nullptr;
+            *length = static_cast<int>(chunkLength / (chans * bytes));
+            *channels = static_cast<int>(chans);
+            *format = bytes;
+            *hertz = static_cast<int>(rate);
+            return data;
+        }
+        if (!skip_chunk(fp, chunkLength)) return nullptr;
+    }
+}
+
+unsigned char *LoadOGG(FILE *fp, int *length, int *channels, int *format, int *hertz) {
+    int error = 0;
+    stb_vorbis *vorbis = stb_vorbis_open_file(fp, 0, &error, nullptr);
+    if (!vorbis) return nullptr;
+    stb_vorbis_info info = stb_vorbis_get_info(vorbis);
+    int chans = info.channels;
+    if (chans <= 0 || info.sample_rate == 0 || info.sample_rate > static_cast<unsigned>(INT_MAX)) {
+        stb_vorbis_close(vorbis);
+        return nullptr;
+    }
+    // Sizes in 16-bit samples; the room doubles whenever less than one big frame's worth is left.
+    const long step = static_cast<long>(chans) * 4096;
+    long room = step, total = 0;
+    short *samples = static_cast<short *>(std::malloc(room * sizeof(short)));
+    while (samples) {
+        int n = stb_vorbis_get_frame_short_interleaved(vorbis, chans, samples + total,
+                                                       static_cast<int>(room - total));
+        if (n == 0) break;
+        total += static_cast<long>(n) * chans;
+        if (room - total < step) {
+            short *grown = static_cast<short *>(std::realloc(samples, room * 2 * sizeof(short)));
+            if (!grown) {
+                std::free(samples);
+                samples = nullptr;
+                break;
+            }
+            samples = grown;
+            room *= 2;
+        }
+    }
+    stb_vorbis_close(vorbis);
+    if (!samples || total / chans > INT_MAX) {
+        std::free(samples);
+        return nullptr;
+    }
+    if (total > 0) {
+        short *shrunk = static_cast<short *>(std::realloc(samples, total * sizeof(short)));
+        if (shrunk) samples = shrunk;
+    }
+    *length = static_cast<int>(total / chans);
+    *channels = chans;
+    *format = 2;
+    *hertz = static_cast<int>(info.sample_rate);
+    return reinterpret_cast<unsigned char *>(samples);
+}
+
+unsigned char *LoadAudioFile(FILE *fp, String path, int *length, int *channels, int *format, int *hertz) {
+    if (!fp) return nullptr;
+    String lower = path.ToLower();
+    int n = lower.Length();
+    if (n >= 4 && lower.Slice(n - 4) == String(".wav")) return LoadWAV(fp, length, channels, format, hertz);
+    if (n >= 4 && lower.Slice(n - 4) == String(".ogg")) return LoadOGG(fp, length, channels, format, hertz);
+    return nullptr;
+}

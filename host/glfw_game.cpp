@@ -1,0 +1,317 @@
+// The desktop host on GLFW 3: the window, the paced frame loop, display modes, the clock and the browser.
+#include "host/glfw_game.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char **environ;
+
+RtGlfwGame *RtGlfwGame::_glfwGame;
+int glfwGraphicsSeq;
+
+static const char *const window_title = "The Final Tidecrawler";
+// Most catch-up updates in one frame; a longer backlog is dropped.
+static const int max_catch_up = 4;
+
+double RtGlfwClock::Now() { return glfwGetTime(); }
+
+void RtGlfwClock::Sleep(double seconds) {
+    if (!(seconds > 0)) return;
+    timespec want;
+    want.tv_sec = static_cast<time_t>(seconds);
+    want.tv_nsec = static_cast<long>((seconds - static_cast<double>(want.tv_sec)) * 1e9);
+    if (want.tv_nsec > 999999999) want.tv_nsec = 999999999;
+    timespec left;
+    while (nanosleep(&want, &left) == -1 && errno == EINTR)
+        want = left;
+}
+
+static RtGlfwClock glfw_clock;
+
+RtGlfwGame::RtGlfwGame() : _clock(&glfw_clock) {
+    _game = this;
+    _glfwGame = this;
+}
+
+RtGlfwGame::~RtGlfwGame() {
+    if (_window) glfwDestroyWindow(_window);
+    if (_game == this) _game = nullptr;
+    if (_glfwGame == this) _glfwGame = nullptr;
+}
+
+void RtGlfwGame::SetClock(RtClock *clock) { _clock = clock ? clock : &glfw_clock; }
+
+void RtGlfwGame::SetUpdateRate(int hertz) {
+    _updateRate = hertz;
+    if (hertz != 0) _updatePeriod = 1.0 / hertz;
+    _nextUpdate = 0;
+}
+
+int RtGlfwGame::Millisecs() {
+    // Through a 64-bit value so that a long-running process wraps instead of overflowing the conversion.
+    return static_cast<int>(static_cast<long long>(_clock->Now() * 1000.0));
+}
+
+// ---- the frame loop ----
+
+bool RtGlfwGame::WindowOpened() { return _window && !glfwWindowShouldClose(_window); }
+
+bool RtGlfwGame::WindowActive() { return _window && _focused && !_iconified; }
+
+void RtGlfwGame::SwapWindow() {
+    if (_window) glfwSwapBuffers(_window);
+}
+
+void RtGlfwGame::PollEvents() { glfwPollEvents(); }
+void RtGlfwGame::WaitEvents() { glfwWaitEvents(); }
+
+// A suspended game blocks until the next event, so it uses no processor time in between.
+void RtGlfwGame::UpdateEvents() {
+    if (_suspended)
+        WaitEvents();
+    else
+        PollEvents();
+}
+
+void RtGlfwGame::Run() {
+    SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
+    // Without a window there is no context for the devices to start on.
+    if (!_window) return;
+    StartGame();
+    while (Frame()) {
+    }
+}
+
+bool RtGlfwGame::Frame() {
+    if (!WindowOpened()) return false;
+    ReapChildren();
+
+    RenderGame();
+    SwapWindow();
+
+    if (_nextUpdate != 0) {
+        double wait = _nextUpdate - _clock->Now();
+        if (wait > 0) _clock->Sleep(wait);
+    }
+
+    UpdateEvents();
+
+    bool active = WindowActive();
+    if (active && _suspended) {
+        ResumeGame();
+        _nextUpdate = 0;
+    } else if (!active && !_suspended) {
+        SuspendGame();
+        _nextUpdate = 0;
+    }
+    if (_suspended) return true;
+
+    if (_updateRate == 0) {
+        UpdateGame();
+        return true;
+    }
+    if (_nextUpdate == 0) _nextUpdate = _clock->Now();
+    for (int i = 0; i < max_catch_up; ++i) {
+        UpdateGame();
+        // A rate change inside the update restarted the schedule: this frame's catch-up is over.
+        if (_nextUpdate == 0) return true;
+        _nextUpdate += _updatePeriod;
+        if (_clock->Now() < _nextUpdate) return true;
+    }
+    // Too far behind: drop the backlog and start the schedule again from the next frame.
+    _nextUpdate = 0;
+    return true;
+}
+
+// ---- the window ----
+
+// The desktop mode in _desktop: read afresh unless our own full-screen window changed the monitor's
+// mode, in which case the one read before still holds.
+static bool read_desktop_mode(GLFWwindow *window, int *desktop) {
+    if (window && glfwGetWindowMonitor(window)) return desktop[0] > 0;
+    GLFWmonitor *monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode *mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+    if (!mode) return false;
+    desktop[0] = mode->width;
+    desktop[1] = mode->height;
+    desktop[2] = mode->redBits;
+    desktop[3] = mode->greenBits;
+    desktop[4] = mode->blueBits;
+    return true;
+}
+
+void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
+                               int stencil, bool fullscreen) {
+    if (_window) {
+        ReleaseHeldKeys();
+        // Destroying a full-screen window gives the monitor its desktop mode back.
+        glfwDestroyWindow(_window);
+        _window = nullptr;
+    }
+    bool haveDesktop = read_desktop_mode(nullptr, _desktop);
+    GLFWmonitor *monitor = glfwGetPrimaryMonitor();
+
+    glfwDefaultWindowHints();
+    glfwWindowHint(GLFW_REFRESH_RATE, 60);
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+    glfwWindowHint(GLFW_RED_BITS, red);
+    glfwWindowHint(GLFW_GREEN_BITS, green);
+    glfwWindowHint(GLFW_BLUE_BITS, blue);
+    glfwWindowHint(GLFW_ALPHA_BITS, alpha);
+    glfwWindowHint(GLFW_DEPTH_BITS, depth);
+    glfwWindowHint(GLFW_STENCIL_BITS, stencil);
+
+    if (fullscreen && monitor) {
+        _window = glfwCreateWindow(width, height, window_title, monitor, nullptr);
+        // Without a window manager nobody else would give a full-screen window the focus.
+        if (_window) glfwFocusWindow(_window);
+    } else {
+        // Placed while still hidden, so it never shows up anywhere but the centre.
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+        _window = glfwCreateWindow(width, height, window_title, nullptr, nullptr);
+        if (_window) {
+            if (haveDesktop) {
+                int mx = 0, my = 0;
+                glfwGetMonitorPos(monitor, &mx, &my);
+                glfwSetWindowPos(_window, mx + (_desktop[0] - width) / 2, my + (_desktop[1] - height) / 2);
+            }
+            glfwShowWindow(_window);
+        }
+    }
+    ++glfwGraphicsSeq;
+
+    if (!_window) {
+        const char *why = nullptr;
+        glfwGetError(&why);
+        std::fprintf(stderr, "Could not open the game window (%dx%d%s): %s\n", width, height,
+                     fullscreen ? ", full screen" : "", why ? why : "no reason given");
+        _windowFailed = true;
+        return;
+    }
+    glfwMakeContextCurrent(_window);
+    if (_swapInterval >= 0) glfwSwapInterval(_swapInterval);
+
+    glfwSetKeyCallback(_window, OnKey);
+    glfwSetCharCallback(_window, OnChar);
+    glfwSetMouseButtonCallback(_window, OnMouseButton);
+    glfwSetCursorPosCallback(_window, OnMousePos);
+    glfwSetWindowCloseCallback(_window, OnWindowClose);
+    glfwSetWindowSizeCallback(_window, OnWindowSize);
+    glfwSetWindowFocusCallback(_window, OnWindowFocus);
+    glfwSetWindowIconifyCallback(_window, OnWindowIconify);
+    glfwGetWindowSize(_window, &_width, &_height);
+    _focused = glfwGetWindowAttrib(_window, GLFW_FOCUSED) != 0;
+    _iconified = glfwGetWindowAttrib(_window, GLFW_ICONIFIED) != 0;
+}
+
+void RtGlfwGame::SetDeviceWindow(int width, int height, int flags) {
+    SetGlfwWindow(width, height, 8, 8, 8, 0, 0, 0, (flags & 1) != 0);
+}
+
+// The close button is a key of the game's own: the game decides whether to end.
+void RtGlfwGame::OnWindowClose(GLFWwindow *window) {
+    glfwSetWindowShouldClose(window, GLFW_FALSE);
+    if (!_glfwGame) return;
+    _glfwGame->KeyEvent(1, 432);
+    _glfwGame->KeyEvent(2, 432);
+}
+
+void RtGlfwGame::OnWindowSize(GLFWwindow *window, int width, int height) {
+    if (!_glfwGame || window != _glfwGame->_window) return;
+    _glfwGame->_width = width;
+    _glfwGame->_height = height;
+}
+
+void RtGlfwGame::OnWindowFocus(GLFWwindow *window, int focused) {
+    if (_glfwGame && window == _glfwGame->_window) _glfwGame->_focused = focused != 0;
+}
+
+void RtGlfwGame::OnWindowIconify(GLFWwindow *window, int iconified) {
+    if (_glfwGame && window == _glfwGame->_window) _glfwGame->_iconified = iconified != 0;
+}
+
+int RtGlfwGame::GetDeviceWidth() { return _window ? _width : 0; }
+int RtGlfwGame::GetDeviceHeight() { return _window ? _height : 0; }
+
+void RtGlfwGame::SetSwapInterval(int interval) {
+    _swapInterval = interval;
+    if (interval >= 0 && _window) glfwSwapInterval(interval);
+}
+
+// Hidden rather than captured: the game reads absolute pointer positions.
+void RtGlfwGame::SetMouseVisible(bool visible) {
+    if (_window) glfwSetInputMode(_window, GLFW_CURSOR, visible ? GLFW_CURSOR_NORMAL : GLFW_CURSOR_HIDDEN);
+}
+
+// ---- display modes ----
+
+static const int max_modes = 1024;
+
+static const GLFWvidmode *glfw_modes(int *count) {
+    *count = 0;
+    GLFWmonitor *monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode *modes = monitor ? glfwGetVideoModes(monitor, count) : nullptr;
+    if (!modes) *count = 0;
+    if (*count > max_modes) *count = max_modes;
+    return modes;
+}
+
+Array<RtDisplayMode *> RtGlfwGame::GetDisplayModes() {
+    int n;
+    const GLFWvidmode *modes = glfw_modes(&n);
+    Array<RtDisplayMode *> out(n);
+    for (int i = 0; i < n; ++i)
+        out[i] = new RtDisplayMode(modes[i].width, modes[i].height);
+    return out;
+}
+
+RtDisplayMode *RtGlfwGame::GetDesktopMode() {
+    if (!read_desktop_mode(_window, _desktop)) return nullptr;
+    return new RtDisplayMode(_desktop[0], _desktop[1]);
+}
+
+Array<RtGlfwVideoMode *> RtGlfwGame::GetGlfwVideoModes() {
+    int n;
+    const GLFWvidmode *modes = glfw_modes(&n);
+    Array<RtGlfwVideoMode *> out(n);
+    for (int i = 0; i < n; ++i) {
+        const GLFWvidmode &m = modes[i];
+        out[i] = new RtGlfwVideoMode(m.width, m.height, m.redBits, m.greenBits, m.blueBits);
+    }
+    return out;
+}
+
+RtGlfwVideoMode *RtGlfwGame::GetGlfwDesktopMode() {
+    if (!read_desktop_mode(_window, _desktop)) return nullptr;
+    return new RtGlfwVideoMode(_desktop[0], _desktop[1], _desktop[2], _desktop[3], _desktop[4]);
+}
+
+// ---- the browser ----
+
+// The URL goes to xdg-open as one argument, never through a shell. Failure is ignored; the opener is
+// reaped by a later frame so that it never lingers as a zombie.
+void RtGlfwGame::OpenUrl(String url) {
+    std::string text(url.ToCString().c_str());
+    // A leading '-' would be read as an option of the opener.
+    if (text.empty() || text[0] == '-') return;
+    char name[] = "xdg-open";
+    char *argv[] = {name, text.data(), nullptr};
+    pid_t pid;
+    if (posix_spawnp(&pid, name, nullptr, nullptr, argv, environ) == 0) _children.push_back(pid);
+}
+
+void RtGlfwGame::ReapChildren() {
+    for (size_t i = 0; i < _children.size();) {
+        pid_t r = waitpid(_children[i], nullptr, WNOHANG);
+        if (r == 0) {
+            ++i;
+            continue;
+        }
+        _children[i] = _children.back();
+        _children.pop_back();
+    }
+}

@@ -1,0 +1,139 @@
+// The desktop host: one GLFW window with its OpenGL context, the paced frame loop, display modes, the
+// clock, the program's own paths and the file loaders that need the devices' decoders.
+#pragma once
+#include <GLFW/glfw3.h>
+
+#include <mutex>
+#include <sys/types.h>
+#include <vector>
+
+#include "host/rtgame.h"
+
+// The game's entry points: its global initialiser and the function that creates the application.
+void rtInit();
+int rtMain();
+
+// Count of windows (and so OpenGL contexts) opened so far; surfaces compare it with their own copy to
+// notice that their textures went with the old context.
+extern int glfwGraphicsSeq;
+
+class RtGlfwVideoMode : public Object {
+  public:
+    int width = 0;
+    int height = 0;
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    RtGlfwVideoMode(int w, int h, int r, int g, int b) : width(w), height(h), red(r), green(g), blue(b) {}
+};
+
+// Time and sleep for the frame loop. The default reads GLFW's timer and really sleeps; a test installs
+// its own so that pacing is checked exactly instead of timed.
+class RtClock {
+  public:
+    virtual ~RtClock() {}
+    virtual double Now() = 0; // seconds
+    virtual void Sleep(double seconds) = 0;
+};
+
+class RtGlfwClock : public RtClock {
+  public:
+    double Now() override;
+    void Sleep(double seconds) override;
+};
+
+class RtGlfwGame : public RtGame {
+  public:
+    static RtGlfwGame *_glfwGame;
+
+    RtGlfwGame();
+    ~RtGlfwGame() override;
+
+    void SetUpdateRate(int hertz) override;
+    int Millisecs() override;
+    bool PollJoystick(int port, Array<float> joyx, Array<float> joyy, Array<float> joyz,
+                      Array<bool> buttons) override;
+    void OpenUrl(String url) override;
+    void SetMouseVisible(bool visible) override;
+    int GetDeviceWidth() override;
+    int GetDeviceHeight() override;
+    void SetDeviceWindow(int width, int height, int flags) override;
+    Array<RtDisplayMode *> GetDisplayModes() override;
+    RtDisplayMode *GetDesktopMode() override;
+    void SetSwapInterval(int interval) override;
+    String PathToFilePath(String path) override;
+    unsigned char *LoadImageData(String path, int *width, int *height, int *depth) override;
+    unsigned char *LoadAudioData(String path, int *length, int *channels, int *format, int *hertz) override;
+
+    virtual void SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
+                               int stencil, bool fullscreen);
+    virtual RtGlfwVideoMode *GetGlfwDesktopMode();
+    virtual Array<RtGlfwVideoMode *> GetGlfwVideoModes();
+    // Opens the first window and runs frames until the window has closed.
+    virtual void Run();
+
+    // One pass of the frame loop; false once the window has closed (the loop is over).
+    bool Frame();
+    // Replaces the loop's clock; null restores GLFW's. The host does not own it.
+    void SetClock(RtClock *clock);
+    GLFWwindow *Window() const { return _window; }
+    // True when a window was asked for and GLFW could not open it.
+    bool WindowFailed() const { return _windowFailed; }
+
+    // Window callbacks (the input ones live in glfw_input.cpp).
+    static void OnKey(GLFWwindow *window, int key, int scancode, int action, int mods);
+    static void OnChar(GLFWwindow *window, unsigned int codepoint);
+    static void OnMouseButton(GLFWwindow *window, int button, int action, int mods);
+    static void OnMousePos(GLFWwindow *window, double x, double y);
+    static void OnWindowClose(GLFWwindow *window);
+    static void OnWindowSize(GLFWwindow *window, int width, int height);
+    static void OnWindowFocus(GLFWwindow *window, int focused);
+    static void OnWindowIconify(GLFWwindow *window, int iconified);
+    static int TransKey(int glfwKey); // GLFW key token -> game key code (0 when none)
+    static int KeyToChar(int key);    // game key code -> character for the char queue (0 when none)
+    // Sends a key-up for every key GLFW reports held, so none stays down across a window change.
+    void ReleaseHeldKeys();
+
+  protected:
+    // What the loop asks of the window system; tests replace these to drive frames without a window.
+    virtual bool WindowOpened();
+    virtual bool WindowActive();
+    virtual void SwapWindow();
+    virtual void PollEvents();
+    virtual void WaitEvents();
+    // Full file name of the running program.
+    virtual String ProgramPath();
+
+    void UpdateEvents();
+    void ReapChildren();
+    void FillAppPath();
+
+    double _updatePeriod = 0;
+    double _nextUpdate = 0;
+    String _appPath;
+    String _internalPath;
+    int _swapInterval = 1;
+    GLFWwindow *_window = nullptr;
+    RtClock *_clock;
+    bool _windowFailed = false;
+    // Kept up to date by the window's callbacks: asking the window system every frame costs a round trip
+    // to the display server for each question.
+    int _width = 0;
+    int _height = 0;
+    bool _focused = false;
+    bool _iconified = false;
+    // The desktop mode as it was before one of our full-screen windows changed the monitor's mode.
+    int _desktop[5] = {0, 0, 0, 0, 0};
+    std::once_flag _pathsOnce;
+    std::vector<pid_t> _children; // URL openers not yet reaped
+};
+
+class RtZindleGame : public RtGlfwGame {
+  public:
+    // The process's start-up; returns the exit status.
+    static int Main(int argc, char **argv);
+};
+
+// The command line, kept for the whole process.
+extern int rt_argc;
+extern char **rt_argv;

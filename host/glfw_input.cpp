@@ -1,0 +1,161 @@
+// The desktop host's input side: GLFW's key, character and mouse callbacks turned into the game's key
+// codes and host events, and the joysticks read once per update.
+#include "host/glfw_game.h"
+#include "input/input.h"
+#include "input/joylayout.h"
+
+namespace {
+
+// The game's key codes by GLFW key token; tokens not listed give 0 and are ignored. Letters and digits
+// are their own upper-case ASCII codes and bypass the table.
+struct KeyTable {
+    unsigned char code[GLFW_KEY_LAST + 1] = {};
+
+    KeyTable() {
+        code[GLFW_KEY_SPACE] = 32;
+        code[GLFW_KEY_APOSTROPHE] = 222;
+        code[GLFW_KEY_COMMA] = 188;
+        code[GLFW_KEY_MINUS] = 189;
+        code[GLFW_KEY_PERIOD] = 190;
+        code[GLFW_KEY_SLASH] = 191;
+        code[GLFW_KEY_SEMICOLON] = 186;
+        code[GLFW_KEY_EQUAL] = 187;
+        code[GLFW_KEY_LEFT_BRACKET] = 219;
+        code[GLFW_KEY_BACKSLASH] = 220;
+        code[GLFW_KEY_RIGHT_BRACKET] = 221;
+        code[GLFW_KEY_GRAVE_ACCENT] = 192;
+        code[GLFW_KEY_ESCAPE] = 27;
+        code[GLFW_KEY_ENTER] = 13;
+        code[GLFW_KEY_TAB] = 9;
+        code[GLFW_KEY_BACKSPACE] = 8;
+        code[GLFW_KEY_INSERT] = 45;
+        code[GLFW_KEY_DELETE] = 46;
+        code[GLFW_KEY_RIGHT] = 39;
+        code[GLFW_KEY_LEFT] = 37;
+        code[GLFW_KEY_DOWN] = 40;
+        code[GLFW_KEY_UP] = 38;
+        code[GLFW_KEY_PAGE_UP] = 33;
+        code[GLFW_KEY_PAGE_DOWN] = 34;
+        code[GLFW_KEY_HOME] = 36;
+        code[GLFW_KEY_END] = 35;
+        for (int i = 0; i < 12; ++i)
+            code[GLFW_KEY_F1 + i] = static_cast<unsigned char>(112 + i);
+        for (int i = 0; i < 10; ++i)
+            code[GLFW_KEY_KP_0 + i] = static_cast<unsigned char>(96 + i);
+        code[GLFW_KEY_KP_DECIMAL] = 110;
+        code[GLFW_KEY_KP_DIVIDE] = 111;
+        code[GLFW_KEY_KP_MULTIPLY] = 106;
+        code[GLFW_KEY_KP_SUBTRACT] = 109;
+        code[GLFW_KEY_KP_ADD] = 107;
+        code[GLFW_KEY_LEFT_SHIFT] = 16;
+        code[GLFW_KEY_RIGHT_SHIFT] = 16;
+        code[GLFW_KEY_LEFT_CONTROL] = 17;
+        code[GLFW_KEY_RIGHT_CONTROL] = 17;
+    }
+};
+
+const KeyTable key_table;
+
+// GLFW joystick slots behind the game's four ports, found afresh whenever port 0 is polled.
+int joy_slots[4] = {-1, -1, -1, -1};
+
+} // namespace
+
+int RtGlfwGame::TransKey(int key) {
+    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return key;
+    if (key < 0 || key > GLFW_KEY_LAST) return 0;
+    return key_table.code[key];
+}
+
+int RtGlfwGame::KeyToChar(int key) {
+    switch (key) {
+    case 8:
+    case 9:
+    case 13:
+    case 27:
+        return key;
+    case 33:
+    case 34:
+    case 35:
+    case 36:
+    case 37:
+    case 38:
+    case 39:
+    case 40:
+    case 45:
+        return key | 0x10000;
+    case 46:
+        return 127;
+    default:
+        return 0;
+    }
+}
+
+// A repeat is a press: the device ignores the repeated down, but keys that type a character type it again.
+void RtGlfwGame::OnKey(GLFWwindow *, int key, int, int action, int) {
+    int code = TransKey(key);
+    if (code == 0 || !_game) return;
+    if (action == GLFW_RELEASE) {
+        _game->KeyEvent(rt_input_EventKeyUp, code);
+        return;
+    }
+    _game->KeyEvent(rt_input_EventKeyDown, code);
+    if (int chr = KeyToChar(code)) _game->KeyEvent(rt_input_EventKeyChar, chr);
+}
+
+void RtGlfwGame::OnChar(GLFWwindow *, unsigned int codepoint) {
+    if (_game) _game->KeyEvent(rt_input_EventKeyChar, static_cast<int>(codepoint));
+}
+
+void RtGlfwGame::OnMouseButton(GLFWwindow *window, int button, int action, int) {
+    if (button < 0 || button > 2 || !_game) return;
+    double x = 0, y = 0;
+    glfwGetCursorPos(window, &x, &y);
+    int event = action == GLFW_RELEASE ? rt_input_EventMouseUp : rt_input_EventMouseDown;
+    _game->MouseEvent(event, button, static_cast<float>(x), static_cast<float>(y));
+}
+
+void RtGlfwGame::OnMousePos(GLFWwindow *, double x, double y) {
+    if (_game) _game->MouseEvent(rt_input_EventMouseMove, -1, static_cast<float>(x), static_cast<float>(y));
+}
+
+void RtGlfwGame::ReleaseHeldKeys() {
+    if (!_window) return;
+    for (int key = GLFW_KEY_SPACE; key <= GLFW_KEY_LAST; ++key) {
+        int code = TransKey(key);
+        if (code != 0 && glfwGetKey(_window, key) == GLFW_PRESS) KeyEvent(rt_input_EventKeyUp, code);
+    }
+}
+
+bool RtGlfwGame::PollJoystick(int port, Array<float> joyx, Array<float> joyy, Array<float> joyz,
+                              Array<bool> buttons) {
+    if (port < 0 || port > 3) return false;
+    if (port == 0) {
+        int found = 0;
+        for (int jid = GLFW_JOYSTICK_1; jid <= GLFW_JOYSTICK_LAST && found < 4; ++jid) {
+            if (glfwJoystickPresent(jid)) joy_slots[found++] = jid;
+        }
+        while (found < 4)
+            joy_slots[found++] = -1;
+    }
+    int jid = joy_slots[port];
+    if (jid < 0) return false;
+
+    int nAxes = 0, nButtons = 0;
+    const float *rawAxes = glfwGetJoystickAxes(jid, &nAxes);
+    const unsigned char *rawButtons = glfwGetJoystickButtons(jid, &nButtons);
+    if (!rawAxes) nAxes = 0;
+    if (!rawButtons) nButtons = 0;
+
+    // GLFW reports the second axis of each pair (the sticks' vertical) growing downwards; the layouts
+    // and the game's thumbstick setting count it growing upwards, so those axes are turned round here.
+    float axes[rt_joy_MaxAxes] = {};
+    for (int i = 0; i < nAxes && i < rt_joy_MaxAxes; ++i)
+        axes[i] = i & 1 ? -rawAxes[i] : rawAxes[i];
+    unsigned char pressed[rt_joy_MaxButtons] = {};
+    for (int i = 0; i < nButtons && i < rt_joy_MaxButtons; ++i)
+        pressed[i] = rawButtons[i];
+
+    rt_joy_Map(axes, nAxes, pressed, nButtons, joyx, joyy, joyz, buttons);
+    return true;
+}

@@ -1,0 +1,50 @@
+// The process's start-up on the desktop. Kept apart from the host so that programs which bring their
+// own entry point (tests, tools) can use the host without the game's initialiser and main.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/glfw_game.h"
+
+int rt_argc;
+char **rt_argv;
+
+static void explain_init_failure() {
+    const char *why = nullptr;
+    glfwGetError(&why);
+    const char *x = std::getenv("DISPLAY");
+    const char *wl = std::getenv("WAYLAND_DISPLAY");
+    if ((!x || !*x) && (!wl || !*wl))
+        std::fputs("No display was found: start the game from a desktop session (DISPLAY is not set).\n",
+                   stderr);
+    else
+        std::fprintf(stderr, "The display %s could not be opened%s%s\n", x && *x ? x : wl, why ? ": " : ".",
+                     why ? why : "");
+}
+
+int RtZindleGame::Main(int argc, char **argv) {
+    if (!glfwInit()) {
+        std::fputs("glfwInit failed\n", stdout);
+        std::fflush(stdout);
+        explain_init_failure();
+        std::exit(-1);
+    }
+    RtZindleGame *game = new RtZindleGame();
+    rt_argc = argc;
+    rt_argv = argv;
+    rtInstallSignalHandlers();
+    if (!std::setlocale(LC_CTYPE, "en_US.UTF-8")) std::setlocale(LC_CTYPE, "");
+    gc_init();
+    try {
+        rtInit();
+        gc_mark_roots();
+        rtMain();
+    } catch (ThrowableObject *ex) {
+        glfwTerminate();
+        game->Die(ex);
+    }
+    if (game->Delegate()) game->Run();
+    bool failed = game->WindowFailed();
+    glfwTerminate();
+    return failed ? -1 : 0;
+}

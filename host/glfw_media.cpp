@@ -1,0 +1,21 @@
+// Pictures and sounds read through the host's own file opening, decoded by the devices' decoders.
+#include "audio/audiodata.h"
+#include "graphics/imagedata.h"
+#include "host/glfw_game.h"
+
+unsigned char *RtGlfwGame::LoadImageData(String path, int *width, int *height, int *depth) {
+    FILE *fp = OpenFile(path, String("rb"));
+    if (!fp) return nullptr;
+    unsigned char *data = gxtkLoadImageFile(fp, width, height, depth);
+    std::fclose(fp);
+    if (data) gc_ext_malloced(*width * *height * *depth);
+    return data;
+}
+
+unsigned char *RtGlfwGame::LoadAudioData(String path, int *length, int *channels, int *format, int *hertz) {
+    FILE *fp = OpenFile(path, String("rb"));
+    if (!fp) return nullptr;
+    unsigned char *data = LoadAudioFile(fp, path, length, channels, format, hertz);
+    std::fclose(fp);
+    return data;
+}

@@ -1,0 +1,64 @@
+// The virtual path scheme: "zindle://" paths resolve against the program's own folder.
+#include "host/paths.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+#include <vector>
+
+#include "host/glfw_game.h"
+
+String RtGlfwGame::ProgramPath() {
+    std::vector<char> buf(PATH_MAX);
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) return String();
+        if (static_cast<size_t>(n) < buf.size()) {
+            std::vector<Char> units;
+            const unsigned char *p = reinterpret_cast<const unsigned char *>(buf.data());
+            if (rt_utf8_decode(p, static_cast<int>(n), units)) return String::FromChars(units);
+            // Not UTF-8: keep the bytes one per character.
+            units.assign(p, p + n);
+            return String::FromChars(units);
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+// Runs once, even when a worker thread's load is the first to need it.
+void RtGlfwGame::FillAppPath() {
+    String exe = ProgramPath();
+    int slash = exe.FindLast(String("/"));
+    if (slash < 0) {
+        std::fputs("Cannot find the program's own folder\n", stderr);
+        std::abort();
+    }
+    _appPath = exe.Slice(0, slash);
+    _internalPath = _appPath + String("/internal");
+}
+
+// Builds base + rest as a fresh string: the cached paths are shared with worker threads and are only
+// ever read, never copied, so their counts stay untouched.
+static String join_path(const String &base, const char *middle, const String &rest) {
+    std::vector<Char> units(base.Data(), base.Data() + base.Length());
+    for (const char *p = middle; *p; ++p)
+        units.push_back(static_cast<Char>(*p));
+    units.insert(units.end(), rest.Data(), rest.Data() + rest.Length());
+    return String::FromChars(units);
+}
+
+String RtGlfwGame::PathToFilePath(String path) {
+    std::call_once(_pathsOnce, [this] { FillAppPath(); });
+    if (!path.StartsWith(String("zindle:"))) return path;
+    static const char data[] = "zindle://data/", internal[] = "zindle://internal/",
+                      external[] = "zindle://external/";
+    if (path.StartsWith(String(data))) return join_path(_appPath, "/data/", path.Slice(sizeof data - 1));
+    if (path.StartsWith(String(internal)))
+        return join_path(_internalPath, "/", path.Slice(sizeof internal - 1));
+    if (path.StartsWith(String(external)))
+        return join_path(_appPath, "/external/", path.Slice(sizeof external - 1));
+    return String();
+}
+
+// rt_data_FixDataPath lives with the file loaders (files.cpp): the devices below the desktop host use it.

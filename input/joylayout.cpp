@@ -1,0 +1,55 @@
+#include "input/joylayout.h"
+
+namespace {
+
+struct Layout {
+    int axisCodes[6];
+    int buttons[14]; // device button for output 0..13; negative counts from the end of the device's list
+};
+
+// Axis codes: below 16 an axis as is; 16 + k mapped to 0..1; 32 + k mapped to 1..0; 64 + k negated;
+// 128 + k a button as 0 or 1; 999 ends the list.
+const Layout padLayout = {{0, 1, 2, 4, 67, 66}, {0, 1, 2, 3, 4, 5, 6, 7, -4, -3, -2, -1, 8, 9}};
+const Layout otherLayout = {{0, 1, 134, 2, 67, 135}, {1, 2, 0, 3, 4, 5, 8, 9, -4, -3, -2, -1, 10, 11}};
+
+float axis_at(const float *axes, int k) { return k >= 0 && k < rt_joy_MaxAxes ? axes[k] : 0.0f; }
+
+bool button_at(const unsigned char *buttons, int nButtons, int b) {
+    if (b < 0) b += nButtons;
+    return b >= 0 && b < rt_joy_MaxButtons && b < nButtons && buttons[b] == 1;
+}
+
+} // namespace
+
+void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int nButtons, Array<float> joyx,
+                Array<float> joyy, Array<float> joyz, Array<bool> outButtons) {
+    const Layout &layout = nButtons == 14 && nAxes == 5 ? padLayout : otherLayout;
+
+    float out[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        int c = layout.axisCodes[i];
+        if (c == 999) break;
+        if (c < 16)
+            out[i] = axis_at(axes, c);
+        else if (c < 32)
+            out[i] = (1 + axis_at(axes, c - 16)) * 0.5f;
+        else if (c < 64)
+            out[i] = (1 - axis_at(axes, c - 32)) * 0.5f;
+        else if (c < 128)
+            out[i] = -axis_at(axes, c - 64);
+        else
+            out[i] = button_at(buttons, nButtons, c - 128) ? 1.0f : 0.0f;
+    }
+    joyx[0] = out[0];
+    joyy[0] = out[1];
+    joyz[0] = out[2];
+    joyx[1] = out[3];
+    joyy[1] = out[4];
+    joyz[1] = out[5];
+
+    int n = outButtons.Length();
+    for (int j = 0; j < n; ++j)
+        outButtons[j] = false;
+    for (int j = 0; j < 14 && j < n; ++j)
+        outButtons[j] = button_at(buttons, nButtons, layout.buttons[j]);
+}

@@ -1,0 +1,87 @@
+// Runs of the device that need an OpenAL configuration of their own (a backend, a source limit). OpenAL
+// reads its configuration once per process, so the device tests start this program as a child with the
+// environment set; run any other way, these skip.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "audio_support.h"
+
+using namespace audio_support;
+
+namespace {
+
+class Probe : public DeviceTest {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("TIDE_AUDIO_PROBE")) GTEST_SKIP() << "started by the audio device tests only";
+        DeviceTest::SetUp();
+    }
+    void TearDown() override {
+        if (audio) DeviceTest::TearDown(); // closing the device also completes the wave backend's file
+    }
+};
+
+TEST_F(Probe, PlayToTheEnd) {
+    ASSERT_NE(audio->alcContext, nullptr);
+    if (const char *sound = std::getenv("TIDE_PROBE_SOUND")) {
+        gxtkSample *sample = load(sound);
+        ASSERT_NE(sample, nullptr);
+        ASSERT_EQ(audio->PlaySample(sample, 0, 0), 0);
+        ASSERT_TRUE(wait_for([&] { return audio->ChannelState(0) == 0; }));
+    } else {
+        int polls = 0;
+        wait_for([&] { return ++polls > 50; }); // let the mixer write a while of nothing
+    }
+}
+
+TEST_F(Probe, ReclaimSources) {
+    // OpenAL allows four sources: the music channel holds one from the start.
+    gxtkSample *loop = load(tone("loop.wav", 0.1));
+    gxtkSample *blip = load(tone("blip.wav", 0.02));
+    ASSERT_TRUE(loop && blip);
+    ASSERT_EQ(audio->PlaySample(loop, 0, 1), 0);
+    ASSERT_EQ(audio->PlaySample(loop, 1, 1), 0);
+    ASSERT_EQ(audio->PlaySample(blip, 2, 0), 0);
+    ALuint first = audio->channels[0].source, ended = audio->channels[2].source;
+    ASSERT_TRUE(wait_for([&] { return source_state(ended) == AL_STOPPED; }));
+
+    // The first finished effects channel lends its source.
+    ASSERT_EQ(audio->PlaySample(loop, 3, 1), 0);
+    EXPECT_EQ(audio->channels[3].source, ended);
+    EXPECT_EQ(audio->channels[2].source, 0u);
+    EXPECT_EQ(audio->ChannelState(3), 1);
+
+    // None finished: the sound is not played.
+    EXPECT_EQ(audio->PlaySample(loop, 4, 1), -1);
+    EXPECT_EQ(audio->channels[4].source, 0u);
+    EXPECT_EQ(audio->ChannelState(4), 0);
+
+    // The music channel keeps its source even while stopped.
+    audio->StopMusic();
+    EXPECT_EQ(audio->PlaySample(loop, 4, 1), -1);
+    EXPECT_NE(audio->channels[gxtkAudio::MusicChannel].source, 0u);
+
+    // A channel the game stopped is as good as a finished one.
+    audio->StopChannel(0);
+    ASSERT_EQ(audio->PlaySample(loop, 4, 1), 0);
+    EXPECT_EQ(audio->channels[4].source, first);
+    EXPECT_EQ(audio->channels[0].source, 0u);
+}
+
+TEST_F(Probe, WithoutDevice) {
+    EXPECT_EQ(audio->alcDevice, nullptr);
+    EXPECT_EQ(audio->alcContext, nullptr);
+    EXPECT_EQ(load(tone("tone.wav", 0.05)), nullptr);
+    gxtkSample *empty = new gxtkSample();
+    EXPECT_EQ(audio->PlaySample(empty, 0, 0), -1);
+    EXPECT_EQ(audio->ChannelState(0), 0);
+    audio->SetVolume(0, 0.5f);
+    audio->SetPan(0, 1);
+    audio->Suspend();
+    audio->Resume();
+    EXPECT_EQ(audio->PlayMusic(String(tone("tune.wav", 0.05).c_str()), 1), -1);
+    EXPECT_EQ(audio->MusicState(), 0);
+}
+
+} // namespace

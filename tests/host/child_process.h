@@ -1,0 +1,131 @@
+// Runs a helper program with its standard output and error in a pipe, so that tests can read what it
+// printed while it runs and check how it ended.
+#pragma once
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+class ChildProcess {
+  public:
+    std::string out; // everything read so far, standard output and error together
+
+    // env: extra "NAME=value" entries; unset: names removed from the inherited environment.
+    bool Start(const std::string &program, const std::vector<std::string> &env = {},
+               const std::vector<std::string> &unset = {}) {
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        std::vector<std::string> vars;
+        for (char **e = environ; *e; ++e) {
+            std::string v = *e;
+            bool drop = false;
+            for (const std::string &u : unset)
+                drop = drop || v.compare(0, u.size() + 1, u + "=") == 0;
+            if (!drop) vars.push_back(v);
+        }
+        vars.insert(vars.end(), env.begin(), env.end());
+        std::vector<char *> envp;
+        for (std::string &v : vars)
+            envp.push_back(v.data());
+        envp.push_back(nullptr);
+        std::string prog = program;
+        char *argv[] = {prog.data(), nullptr};
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&fa, fds[1], STDERR_FILENO);
+        posix_spawn_file_actions_addclose(&fa, fds[0]);
+        int rc = posix_spawn(&pid_, prog.c_str(), &fa, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&fa);
+        close(fds[1]);
+        fd_ = fds[0];
+        if (rc != 0) {
+            pid_ = -1;
+            return false;
+        }
+        return true;
+    }
+
+    // Reads until the output holds `text` or the time runs out.
+    bool WaitFor(const std::string &text, double seconds = 10) {
+        auto end = Deadline(seconds);
+        while (out.find(text) == std::string::npos) {
+            if (!ReadSome(end)) return false;
+        }
+        return true;
+    }
+
+    // Reads until a whole line starting with `prefix` has arrived.
+    bool WaitForLine(const std::string &prefix, double seconds = 10) {
+        auto end = Deadline(seconds);
+        for (;;) {
+            size_t at = out.rfind("\n" + prefix) != std::string::npos ? out.rfind("\n" + prefix) + 1
+                        : out.compare(0, prefix.size(), prefix) == 0  ? 0
+                                                                      : std::string::npos;
+            if (at != std::string::npos && out.find('\n', at) != std::string::npos) return true;
+            if (!ReadSome(end)) return false;
+        }
+    }
+
+    // Reads to the end and reaps the child: its exit status, or -1 when it was killed or timed out.
+    int Finish(double seconds = 10) {
+        auto end = Deadline(seconds);
+        while (ReadSome(end)) {
+        }
+        if (pid_ <= 0) return -1;
+        int st = 0;
+        pid_t r;
+        while ((r = waitpid(pid_, &st, WNOHANG)) == 0 && std::chrono::steady_clock::now() < end)
+            usleep(2000);
+        if (r == 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &st, 0);
+            pid_ = -1;
+            return -1;
+        }
+        pid_ = -1;
+        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    }
+
+    ~ChildProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (fd_ >= 0) close(fd_);
+    }
+
+  private:
+    pid_t pid_ = -1;
+
+    static std::chrono::steady_clock::time_point Deadline(double seconds) {
+        return std::chrono::steady_clock::now() +
+               std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                   std::chrono::duration<double>(seconds));
+    }
+    int fd_ = -1;
+
+    // False at the end of the output or when the time is up.
+    bool ReadSome(std::chrono::steady_clock::time_point end) {
+        if (fd_ < 0) return false;
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+        char buf[512];
+        ssize_t n = read(fd_, buf, sizeof buf);
+        if (n <= 0) {
+            close(fd_);
+            fd_ = -1;
+            return false;
+        }
+        out.append(buf, static_cast<size_t>(n));
+        return true;
+    }
+};

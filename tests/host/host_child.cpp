@@ -1,0 +1,38 @@
+// A small program on the real start-up path: its own game initialiser and main, and a delegate that
+// prints the events it gets. The close key ends it the way the application frame does.
+#define GLFW_EXPOSE_NATIVE_X11
+#include <GLFW/glfw3.h>
+#include <GLFW/glfw3native.h>
+
+#include <string>
+
+#include "host/glfw_game.h"
+
+namespace {
+
+class PrintingDelegate : public RtGameDelegate {
+  public:
+    void StartGame() override {
+        RtGlfwGame *host = RtGlfwGame::_glfwGame;
+        std::string line = "start " + std::to_string(host->GetDeviceWidth()) + "x" +
+                           std::to_string(host->GetDeviceHeight()) + " window " +
+                           std::to_string(glfwGetX11Window(host->Window()));
+        rtPrint(String(line.c_str()));
+    }
+    void KeyEvent(int event, int data) override {
+        rtPrint(String("key ") + String(event) + String(":") + String(data));
+        if (event == 1 && (data == 416 || data == 432)) rtError(String());
+    }
+};
+
+} // namespace
+
+void rtInit() { rtPrint(String("init")); }
+
+int rtMain() {
+    rtPrint(String("main"));
+    RtGame::_game->SetDelegate(new PrintingDelegate);
+    return 0;
+}
+
+int main(int argc, char **argv) { return RtZindleGame::Main(argc, argv); }

@@ -1,0 +1,93 @@
+// X11 helpers for the window tests: what a window manager or the user would send to a window.
+#pragma once
+#define GLFW_EXPOSE_NATIVE_X11
+#include <GLFW/glfw3.h>
+#include <GLFW/glfw3native.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <string>
+
+// The close button: the window manager's WM_DELETE_WINDOW request.
+inline void x11_send_close(Display *dpy, Window win) {
+    XEvent ev;
+    std::memset(&ev, 0, sizeof ev);
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = win;
+    ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, win, False, NoEventMask, &ev);
+    XFlush(dpy);
+}
+
+// A key press delivered straight to the window, whoever has the focus.
+inline void x11_send_key_press(Display *dpy, Window win, KeySym sym) {
+    XEvent ev;
+    std::memset(&ev, 0, sizeof ev);
+    ev.xkey.type = KeyPress;
+    ev.xkey.display = dpy;
+    ev.xkey.window = win;
+    ev.xkey.root = DefaultRootWindow(dpy);
+    ev.xkey.time = CurrentTime;
+    ev.xkey.same_screen = True;
+    ev.xkey.keycode = XKeysymToKeycode(dpy, sym);
+    XSendEvent(dpy, win, True, KeyPressMask, &ev);
+    XFlush(dpy);
+}
+
+inline std::string x11_window_title(Display *dpy, Window win) {
+    char *name = nullptr;
+    std::string title;
+    if (XFetchName(dpy, win, &name) && name) title = name;
+    if (name) XFree(name);
+    return title;
+}
+
+// Makes sure the screen offers a mode of the given size (the virtual test display starts with one).
+inline bool x11_ensure_mode(Display *dpy, int width, int height) {
+    Window root = DefaultRootWindow(dpy);
+    XRRScreenResources *res = XRRGetScreenResources(dpy, root);
+    if (!res || res->noutput < 1) return false;
+    bool found = false;
+    XRROutputInfo *out = XRRGetOutputInfo(dpy, res, res->outputs[0]);
+    for (int i = 0; out && i < out->nmode && !found; ++i)
+        for (int j = 0; j < res->nmode; ++j)
+            if (res->modes[j].id == out->modes[i] && static_cast<int>(res->modes[j].width) == width &&
+                static_cast<int>(res->modes[j].height) == height)
+                found = true;
+    if (!found) {
+        XRRModeInfo mode;
+        std::memset(&mode, 0, sizeof mode);
+        std::string name = std::to_string(width) + "x" + std::to_string(height) + "_tide";
+        mode.width = static_cast<unsigned>(width);
+        mode.height = static_cast<unsigned>(height);
+        mode.hTotal = static_cast<unsigned>(width);
+        mode.vTotal = static_cast<unsigned>(height);
+        mode.dotClock = static_cast<unsigned long>(width) * static_cast<unsigned long>(height) * 60;
+        mode.name = name.data();
+        mode.nameLength = static_cast<unsigned>(name.size());
+        RRMode id = XRRCreateMode(dpy, root, &mode);
+        XRRAddOutputMode(dpy, res->outputs[0], id);
+        XSync(dpy, False);
+        found = true;
+    }
+    if (out) XRRFreeOutputInfo(out);
+    XRRFreeScreenResources(res);
+    return found;
+}
+
+// Pumps GLFW's events until the condition holds or five seconds pass.
+inline bool pump_until(const std::function<bool()> &done, double seconds = 5) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        glfwWaitEventsTimeout(0.01);
+    }
+    return true;
+}

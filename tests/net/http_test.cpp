@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+#include "net/http.h"
+#include "tests/net/local_server.h"
+
+using namespace testnet;
+
+namespace {
+
+const std::thread::id main_thread = std::this_thread::get_id();
+
+class Listener : public Object, public c_IOnHttpRequestComplete {
+  public:
+    int calls = 0;
+    bool onMainThread = false;
+    bool fromPump = false;
+    void p_OnHttpRequestComplete(c_HttpRequest *) override {
+        ++calls;
+        onMainThread = std::this_thread::get_id() == main_thread;
+        fromPump = rt_asyncevent__current != nullptr;
+    }
+};
+
+struct Outcome {
+    int calls = 0;
+    int status = 0;
+    std::string text;
+    int bytesReceived = 0;
+    std::string requestSeen;         // the exact bytes the server read
+    std::vector<std::string> header; // the response header lines the client kept
+};
+
+// Runs one request against a local server that answers with `response`, whole or a byte at a time.
+// `send` makes the request go out (p_Send or p_Send2).
+template <class F>
+Outcome exchange(const char *method, const std::string &response, bool bytewise, const char *path, F send) {
+    Outcome out;
+    LocalServer server([&](int fd) {
+        out.requestSeen = read_request(fd);
+        if (bytewise)
+            send_bytewise(fd, response);
+        else
+            send_all(fd, response);
+    });
+    auto *listener = new Listener;
+    auto *req = (new c_HttpRequest)->m_new2(String(method), server.url(path), listener);
+    send(req);
+    EXPECT_TRUE(pump_until([&] { return listener->calls > 0; }));
+    for (int i = 0; i < 10; ++i)
+        rt_asyncevent_UpdateAsyncEvents(); // a second call would show up here
+    server.join();
+    EXPECT_TRUE(listener->onMainThread);
+    EXPECT_TRUE(listener->fromPump);
+    EXPECT_FALSE(req->m_socket->p_IsOpen());
+    out.calls = listener->calls;
+    out.status = req->p_Status();
+    out.text = req->p_ResponseText().ToUtf8();
+    out.bytesReceived = req->m_bytesReceived;
+    for (int i = 0; i < req->m_header->p_Length2(); ++i)
+        out.header.push_back(req->m_header->p_Get(i).ToUtf8());
+    return out;
+}
+
+Outcome get(const std::string &response, bool bytewise = false, const char *path = "/") {
+    return exchange("GET", response, bytewise, path, [](c_HttpRequest *r) { r->p_Send(); });
+}
+
+const std::string kOk = "HTTP/1.0 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nX-Pad:  7 \r\n\r\n"
+                        "hello w\xc3\xb6rld \xe2\x82\xac";
+
+TEST(HttpClient, GetReturnsStatusBodyAndSendsTheExactRequest) {
+    Outcome r = get(kOk, false, "/a?b#c");
+    EXPECT_EQ(r.calls, 1);
+    EXPECT_EQ(r.requestSeen, "GET /a?b#c HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.text, "hello w\xc3\xb6rld \xe2\x82\xac");
+    EXPECT_EQ(r.bytesReceived, 16);
+    EXPECT_EQ(r.header, (std::vector<std::string>{"HTTP/1.0 200 OK",
+                                                  "Content-Type: text/plain; charset=utf-8", "X-Pad:  7"}));
+
+    r = get("HTTP/1.0 200 OK\r\n\r\n"); // no body: complete, with empty text
+    EXPECT_EQ(r.requestSeen, "GET / HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.text, "");
+}
+
+TEST(HttpClient, ByteByByteResponseParsesTheSame) {
+    Outcome whole = get(kOk);
+    Outcome pieces = get(kOk, true);
+    EXPECT_EQ(pieces.calls, 1);
+    EXPECT_EQ(pieces.status, whole.status);
+    EXPECT_EQ(pieces.header, whole.header);
+    EXPECT_EQ(pieces.bytesReceived, whole.bytesReceived);
+    EXPECT_EQ(pieces.text, whole.text); // also across the split multi-byte characters
+
+    // A sequence the server never finished decodes byte by byte when the connection ends.
+    Outcome cut = get("HTTP/1.0 200 OK\r\n\r\nab\xe2\x82", true);
+    EXPECT_EQ(cut.text, "ab\xef\xbf\xa2\xef\xbe\x82"); // U+FFE2, U+FF82
+}
+
+TEST(HttpClient, StatusLines) {
+    struct Case {
+        const char *response;
+        int status;
+        const char *text;
+    } cases[] = {
+        {"HTTP/1.1 404 Not Found\r\n\r\ngone", 404, "gone"},
+        {"http/1.1 302 found\r\nLocation: /x\r\n\r\n", 302, ""}, // compared in upper case
+        {"FTP/1.0 200 OK\r\n\r\nbody", -1, ""},
+        {"HTTP/1.0 200\r\n\r\nbody", -1, ""}, // fewer than three words
+        {"\r\nbody", -1, ""},                 // a header without any line
+        {"", -1, ""},                         // closed without an answer
+    };
+    for (const Case &c : cases) {
+        Outcome r = get(c.response);
+        EXPECT_EQ(r.calls, 1) << c.response;
+        EXPECT_EQ(r.status, c.status) << c.response;
+        EXPECT_EQ(r.text, c.text) << c.response;
+    }
+}
+
+TEST(HttpClient, RefusedConnectionFinishesWithoutStatus) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0); // bound, never listening: connections are refused
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len);
+
+    auto *listener = new Listener;
+    auto *req =
+        (new c_HttpRequest)
+            ->m_new2(String("GET"), String("http://127.0.0.1:") + String(ntohs(sa.sin_port)), listener);
+    req->p_Send();
+    ASSERT_TRUE(pump_until([&] { return listener->calls > 0; }));
+    close(fd);
+    EXPECT_EQ(listener->calls, 1);
+    EXPECT_EQ(req->p_Status(), -1);
+    EXPECT_EQ(req->p_ResponseText().Length(), 0);
+}
+
+TEST(HttpClient, BodyHeadersFollowTheMimeType) {
+    auto post = [](const char *mime) {
+        return exchange("POST", "HTTP/1.0 201 Created\r\n\r\nok", false, "/p", [mime](c_HttpRequest *r) {
+            Char body[] = {'h', 0xe9, 'l', 'l', 'o'};
+            r->p_Send2(String(body, 5), String(mime), String("utf8"));
+        });
+    };
+    Outcome r = post("");
+    EXPECT_EQ(r.requestSeen, "POST /p HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Length: 6\r\n\r\nh\xc3\xa9llo");
+    EXPECT_EQ(r.status, 201);
+    EXPECT_EQ(r.text, "ok");
+    r = post("text/plain");
+    EXPECT_EQ(r.requestSeen, "POST /p HTTP/1.0\r\nHost: 127.0.0.1\r\nContent-Type: text/plain\r\n"
+                             "Content-Length: 6\r\n\r\nh\xc3\xa9llo");
+}
+
+TEST(HttpClient, RequestHeaderTooLongForItsBufferIsNotSent) {
+    std::string seen = "unset";
+    LocalServer server([&](int fd) {
+        seen = read_request(fd); // whatever arrives before the client closes
+    });
+    auto *listener = new Listener;
+    auto *req = (new c_HttpRequest)
+                    ->m_new2(String("GET"), server.url(("/" + std::string(5000, 'p')).c_str()), listener);
+    req->p_Send();
+    ASSERT_TRUE(pump_until([&] { return listener->calls > 0; }));
+    server.join();
+    EXPECT_EQ(seen, "");
+    EXPECT_EQ(req->p_Status(), -1);
+}
+
+TEST(HttpClient, HeaderLineLongerThanTheReceiveBufferFinishes) {
+    std::atomic<bool> clientClosed{false};
+    LocalServer server([&](int fd) {
+        read_request(fd);
+        send_all(fd, "HTTP/1.0 200 OK\r\nX-Long: " + std::string(20000, 'x'));
+        clientClosed = wait_closed(fd); // the server never ends the line nor closes
+    });
+    auto *listener = new Listener;
+    auto *req = (new c_HttpRequest)->m_new2(String("GET"), server.url("/"), listener);
+    req->p_Send();
+    ASSERT_TRUE(pump_until([&] { return listener->calls > 0; }));
+    EXPECT_EQ(req->p_Status(), -1);
+    EXPECT_EQ(req->p_ResponseText().Length(), 0);
+    ASSERT_TRUE(pump_until([&] { return !req->m_socket->m_closing; }));
+    server.join();
+    EXPECT_TRUE(clientClosed.load());
+}
+
+TEST(HttpClient, ReceiveErrorFinishesWithWhatArrived) {
+    std::atomic<bool> reset{false};
+    LocalServer server([&](int fd) {
+        read_request(fd);
+        send_all(fd, "HTTP/1.0 200 OK\r\n\r\npartial");
+        if (!wait_for(reset)) return;
+        linger hard{1, 0}; // the close below resets the connection
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    });
+    auto *listener = new Listener;
+    auto *req = (new c_HttpRequest)->m_new2(String("GET"), server.url("/"), listener);
+    req->p_Send();
+    ASSERT_TRUE(pump_until([&] { return req->m_bytesReceived == 7; }));
+    reset = true;
+    ASSERT_TRUE(pump_until([&] { return listener->calls > 0; }));
+    for (int i = 0; i < 10; ++i)
+        rt_asyncevent_UpdateAsyncEvents();
+    EXPECT_EQ(listener->calls, 1);
+    EXPECT_EQ(req->p_Status(), 200);
+    EXPECT_EQ(req->p_ResponseText().ToUtf8(), "partial");
+    EXPECT_EQ(req->m_bytesReceived, 7); // the error's -1 is not counted as bytes
+}
+
+} // namespace
