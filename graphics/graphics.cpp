@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <ctime>
 
+int glfwGraphicsSeq;
+
 bool gxtkGraphics::timeFlushes = false;
 
 gxtkGraphics::gxtkGraphics() {

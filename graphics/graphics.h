@@ -5,8 +5,8 @@
 
 #include "runtime/object.h"
 
-// Count of OpenGL contexts opened so far (0 while there is none). The desktop host owns it and adds 1
-// for every window it opens; a surface whose texture was made under an older value has lost it.
+// Count of OpenGL contexts opened so far (0 while there is none). Whoever opens a window adds 1 (the
+// desktop host, or a test's own context); a surface whose texture was made under an older value has lost it.
 extern int glfwGraphicsSeq;
 
 class gxtkSurface : public Object {

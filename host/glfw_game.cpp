@@ -11,7 +11,6 @@
 extern char **environ;
 
 RtGlfwGame *RtGlfwGame::_glfwGame;
-int glfwGraphicsSeq;
 
 static const char *const window_title = "The Final Tidecrawler";
 // Most catch-up updates in one frame; a longer backlog is dropped.

@@ -13,9 +13,6 @@
 #include "graphics/drawing.h"
 #include "graphics/graphics.h"
 
-// The desktop host is not linked here, so its context counter lives in the benchmark.
-int glfwGraphicsSeq;
-
 namespace {
 
 double Now() {

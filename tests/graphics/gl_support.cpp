@@ -10,9 +10,6 @@
 
 #include "graphics/imagedata.h"
 
-// The desktop host is not linked into these tests, so its context counter lives here.
-int glfwGraphicsSeq;
-
 namespace gfxtest {
 
 String ImageHost::PathToFilePath(String path) {
