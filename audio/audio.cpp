@@ -54,6 +54,10 @@ gxtkAudio::gxtkAudio() {
             rtPrint(String("OpenAl error: alcMakeContextCurrent failed"));
         }
     }
+    if (alcDevice && alcIsExtensionPresent(alcDevice, "ALC_SOFT_pause_device")) {
+        pauseDevice = reinterpret_cast<LPALCDEVICEPAUSESOFT>(alcGetProcAddress(alcDevice, "alcDevicePauseSOFT"));
+        resumeDevice = reinterpret_cast<LPALCDEVICERESUMESOFT>(alcGetProcAddress(alcDevice, "alcDeviceResumeSOFT"));
+    }
     alDistanceModel(AL_NONE);
     for (gxtkChannel &chan : channels)
         chan = gxtkChannel();
@@ -79,10 +83,13 @@ int gxtkAudio::Suspend() {
     for (gxtkChannel &chan : channels) {
         if (chan.state == 1 && source_state(chan.source) == AL_PLAYING) alSourcePause(chan.source);
     }
+    // Nothing plays while the game is away: stop the mixer thread too, so a suspended game uses no CPU.
+    if (pauseDevice) pauseDevice(alcDevice);
     return 0;
 }
 
 int gxtkAudio::Resume() {
+    if (resumeDevice) resumeDevice(alcDevice);
     for (gxtkChannel &chan : channels) {
         if (chan.state == 1 && source_state(chan.source) == AL_PAUSED) alSourcePlay(chan.source);
     }

@@ -3,6 +3,7 @@
 #pragma once
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <AL/alext.h>
 
 #include <vector>
 
@@ -33,6 +34,8 @@ class gxtkAudio : public Object {
 
     ALCdevice *alcDevice = nullptr;
     ALCcontext *alcContext = nullptr;
+    LPALCDEVICEPAUSESOFT pauseDevice = nullptr;   // stops the mixer while suspended, where supported
+    LPALCDEVICERESUMESOFT resumeDevice = nullptr;
     gxtkChannel channels[ChannelCount];
 
     gxtkAudio();
