@@ -2,6 +2,8 @@
 // primitive kind or the texture changes, when the array is full, or when GL state must change.
 #include "graphics/graphics.h"
 
+#include "host/rtgame.h"
+
 #include <GL/gl.h>
 #include <GLFW/glfw3.h>
 
@@ -28,7 +30,14 @@ gxtkGraphics::gxtkGraphics() {
 }
 
 void gxtkGraphics::ReadWindowSize() {
-    // The window is the one whose context is current; without one the last known size stays.
+    // The host keeps the window size from its callbacks, which spares a round trip to the display server
+    // every frame; a host without a window gives 0, and then the current context's window is asked.
+    RtGame *host = RtGame::_game;
+    if (host && host->GetDeviceWidth() > 0 && host->GetDeviceHeight() > 0) {
+        width = host->GetDeviceWidth();
+        height = host->GetDeviceHeight();
+        return;
+    }
     if (GLFWwindow *window = glfwGetCurrentContext()) glfwGetWindowSize(window, &width, &height);
 }
 
