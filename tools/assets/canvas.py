@@ -37,20 +37,72 @@ def mix(c0, c1, t):
     return tuple(a + (b - a) * t for a, b in zip(c0, c1))
 
 
+class Gradient:
+    """A colour field evaluated lazily, only where something is painted."""
+
+    def __init__(self, fn):
+        self.fn = fn
+
+    def at(self, X, Y):
+        return self.fn(X, Y)
+
+
+def _ramp(t, stops):
+    ts = [s[0] for s in stops]
+    cols = np.stack([rgba(s[1]) for s in stops])
+    out = np.empty(t.shape + (4,), dtype=np.float32)
+    for ch in range(4):
+        out[..., ch] = np.interp(t, ts, cols[:, ch])
+    return out
+
+
+def bbox(mask):
+    """Row and column slices holding every non-zero value, or None."""
+    rows = np.flatnonzero(mask.any(axis=1))
+    if rows.size == 0:
+        return None
+    cols = np.flatnonzero(mask[rows[0]:rows[-1] + 1].any(axis=0))
+    return slice(rows[0], rows[-1] + 1), slice(cols[0], cols[-1] + 1)
+
+
 class Canvas:
     """A drawing surface of w x h frame units at resolution `level`."""
 
     def __init__(self, w, h, level, ss=None):
         self.w, self.h, self.level = w, h, level
         if ss is None:
-            ss = max(1, min(4, MAX_RENDER // (max(w, h) * level)))
+            # finer supersampling where pixels are few; the sheet levels 2 and 4
+            # have enough pixels of their own
+            ss = max(1, min({1: 4, 2: 3}.get(level, 2), MAX_RENDER // (max(w, h) * level)))
         self.ss = ss
         self.k = level * ss  # device pixels per frame unit
         self.W, self.H = int(round(w * self.k)), int(round(h * self.k))
         self.px = np.zeros((self.H, self.W, 4), dtype=np.float32)  # premultiplied
-        ys, xs = np.mgrid[0:self.H, 0:self.W].astype(np.float32)
-        self.X = (xs + 0.5) / self.k
-        self.Y = (ys + 0.5) / self.k
+        self.xs = ((np.arange(self.W, dtype=np.float32) + 0.5) / self.k)
+        self.ys = ((np.arange(self.H, dtype=np.float32) + 0.5) / self.k)
+
+    @property
+    def X(self):
+        return np.broadcast_to(self.xs[None, :], (self.H, self.W))
+
+    @property
+    def Y(self):
+        return np.broadcast_to(self.ys[:, None], (self.H, self.W))
+
+    def _box(self, x0, y0, x1, y1):
+        """Device slices covering the frame-unit box, clipped to the canvas."""
+        k = self.k
+        r0 = max(0, int(np.floor(y0 * k)) - 1)
+        r1 = min(self.H, int(np.ceil(y1 * k)) + 1)
+        c0 = max(0, int(np.floor(x0 * k)) - 1)
+        c1 = min(self.W, int(np.ceil(x1 * k)) + 1)
+        return slice(r0, max(r0, r1)), slice(c0, max(c0, c1))
+
+    def _grid(self, sl):
+        return self.xs[sl[1]][None, :], self.ys[sl[0]][:, None]
+
+    def _zeros(self):
+        return np.zeros((self.H, self.W), dtype=np.float32)
 
     # ----- masks (float H x W in 0..1) -----
     def _mask(self, fn):
@@ -63,11 +115,14 @@ class Canvas:
 
     def ellipse(self, cx, cy, rx, ry=None):
         ry = rx if ry is None else ry
-        # analytic edge for smooth circles even without supersampling
-        d = ((self.X - cx) / max(rx, 1e-6)) ** 2 + ((self.Y - cy) / max(ry, 1e-6)) ** 2
-        r = min(rx, ry)
-        edge = (1.0 - np.sqrt(d)) * r * self.k
-        return np.clip(edge + 0.5, 0.0, 1.0)
+        m = self._zeros()
+        sl = self._box(cx - rx - 1, cy - ry - 1, cx + rx + 1, cy + ry + 1)
+        X, Y = self._grid(sl)
+        # analytic edge for smooth curves even without supersampling
+        d = ((X - cx) / max(rx, 1e-6)) ** 2 + ((Y - cy) / max(ry, 1e-6)) ** 2
+        edge = (1.0 - np.sqrt(d)) * min(rx, ry) * self.k
+        m[sl] = np.clip(edge + 0.5, 0.0, 1.0)
+        return m
 
     def poly(self, pts):
         p = self._pts(pts)
@@ -79,8 +134,10 @@ class Canvas:
         return self._mask(lambda d, k: d.rounded_rectangle(box, radius=rr, fill=255))
 
     def rect(self, x0, y0, x1, y1):
-        m = np.zeros((self.H, self.W), dtype=np.float32)
-        m[(self.Y >= y0) & (self.Y < y1) & (self.X >= x0) & (self.X < x1)] = 1.0
+        m = self._zeros()
+        cols = (self.xs >= x0) & (self.xs < x1)
+        rows = (self.ys >= y0) & (self.ys < y1)
+        m[np.ix_(rows, cols)] = 1.0
         return m
 
     def line(self, pts, width, round_caps=True):
@@ -96,58 +153,76 @@ class Canvas:
         return self._mask(fn)
 
     def ring(self, cx, cy, r, width):
-        d = np.sqrt((self.X - cx) ** 2 + (self.Y - cy) ** 2)
-        return np.clip(width / 2.0 * self.k - np.abs(d - r) * self.k + 0.5, 0.0, 1.0)
+        m = self._zeros()
+        e = r + width + 1
+        sl = self._box(cx - e, cy - e, cx + e, cy + e)
+        X, Y = self._grid(sl)
+        d = np.sqrt((X - cx) ** 2 + (Y - cy) ** 2)
+        m[sl] = np.clip(width / 2.0 * self.k - np.abs(d - r) * self.k + 0.5, 0.0, 1.0)
+        return m
 
     def arc(self, cx, cy, r, a0, a1, width):
         """Arc of a ring between angles a0..a1 (degrees, 0 = up, clockwise)."""
         m = self.ring(cx, cy, r, width)
-        ang = (np.degrees(np.arctan2(self.X - cx, -(self.Y - cy))) + 360.0) % 360.0
+        sl = bbox(m)
+        if sl is None:
+            return m
+        X, Y = self._grid(sl)
+        ang = (np.degrees(np.arctan2(X - cx, -(Y - cy))) + 360.0) % 360.0
         a0 %= 360.0
         a1 %= 360.0
         sel = (ang >= a0) & (ang <= a1) if a0 <= a1 else (ang >= a0) | (ang <= a1)
-        return m * sel
+        m[sl] *= sel
+        return m
 
     # ----- colour sources -----
     def linear(self, x0, y0, x1, y1, stops):
         """Linear gradient along (x0,y0)->(x1,y1); stops = [(t, colour), ...]."""
         dx, dy = x1 - x0, y1 - y0
         L2 = dx * dx + dy * dy or 1.0
-        t = ((self.X - x0) * dx + (self.Y - y0) * dy) / L2
-        return self._ramp(np.clip(t, 0, 1), stops)
+        return Gradient(lambda X, Y: _ramp(np.clip(((X - x0) * dx + (Y - y0) * dy) / L2, 0, 1), stops))
 
     def radial(self, cx, cy, r, stops, ry=None):
         ry = r if ry is None else ry
-        t = np.sqrt(((self.X - cx) / r) ** 2 + ((self.Y - cy) / ry) ** 2)
-        return self._ramp(np.clip(t, 0, 1), stops)
+        return Gradient(lambda X, Y: _ramp(np.clip(np.sqrt(((X - cx) / r) ** 2 + ((Y - cy) / ry) ** 2), 0, 1),
+                                           stops))
 
-    def _ramp(self, t, stops):
-        ts = [s[0] for s in stops]
-        cols = np.stack([rgba(s[1]) for s in stops])
-        out = np.empty(t.shape + (4,), dtype=np.float32)
-        for ch in range(4):
-            out[..., ch] = np.interp(t, ts, cols[:, ch])
-        return out
+    def _src(self, colour, sl):
+        if isinstance(colour, Gradient):
+            X, Y = self._grid(sl)
+            return colour.at(X, Y)
+        if isinstance(colour, np.ndarray) and colour.ndim == 3:
+            return colour[sl]
+        return rgba(colour)
 
     # ----- compositing -----
     def fill(self, mask, colour, alpha=1.0):
-        """Paint `colour` (tuple or H x W x 4 array, straight alpha) through mask."""
-        if isinstance(colour, np.ndarray) and colour.ndim == 3:
-            src = colour
-        else:
-            src = np.broadcast_to(rgba(colour), (self.H, self.W, 4))
-        a = src[..., 3] * mask * alpha
-        pre = src[..., :3] * a[..., None]
-        self.px[..., :3] = pre + self.px[..., :3] * (1.0 - a[..., None])
-        self.px[..., 3] = a + self.px[..., 3] * (1.0 - a)
+        """Paint `colour` (tuple, Gradient or H x W x 4 array, straight alpha) through mask."""
+        sl = bbox(mask)
+        if sl is None:
+            return
+        m = mask[sl]
+        src = self._src(colour, sl)
+        a = src[..., 3] * m * alpha
+        px = self.px[sl]
+        px[..., :3] = src[..., :3] * a[..., None] + px[..., :3] * (1.0 - a[..., None])
+        px[..., 3] = a + px[..., 3] * (1.0 - a)
+
+    def paint(self, colour, alpha=1.0):
+        """Paint a colour field (e.g. a gradient with its own alpha) everywhere."""
+        self.fill(np.ones((self.H, self.W), dtype=np.float32), colour, alpha)
 
     def add(self, mask, colour, amount=1.0):
         """Additive light, clamped; keeps alpha at least the light's strength."""
+        sl = bbox(mask)
+        if sl is None:
+            return
         c = rgba(colour)
-        a = np.clip(mask * amount * c[3], 0, 1)
-        self.px[..., :3] = np.minimum(self.px[..., :3] + c[:3] * a[..., None], 1.0)
-        self.px[..., 3] = np.maximum(self.px[..., 3], np.minimum(self.px[..., 3] + a, 1.0))
-        self.px[..., :3] = np.minimum(self.px[..., :3], self.px[..., 3:4])
+        a = np.clip(mask[sl] * amount * c[3], 0, 1)
+        px = self.px[sl]
+        px[..., :3] = np.minimum(px[..., :3] + c[:3] * a[..., None], 1.0)
+        px[..., 3] = np.maximum(px[..., 3], np.minimum(px[..., 3] + a, 1.0))
+        px[..., :3] = np.minimum(px[..., :3], px[..., 3:4])
 
     def erase(self, mask):
         keep = 1.0 - np.clip(mask, 0, 1)
@@ -161,11 +236,7 @@ class Canvas:
         a = shift(self.px[..., 3], dx * self.k, dy * self.k)
         if blur > 0:
             a = gaussian(a, blur * self.k)
-        under = rgba(colour)
-        sa = np.clip(a * alpha, 0, 1)
-        top_a = self.px[..., 3:4]
-        self.px[..., :3] = self.px[..., :3] + under[:3] * sa[..., None] * (1 - top_a)
-        self.px[..., 3] = self.px[..., 3] + sa * (1 - self.px[..., 3])
+        under(self, a, colour, alpha)
 
     def glow(self, mask, colour, radius, amount=1.0):
         """Soft additive halo around a mask."""
@@ -197,21 +268,59 @@ def shift(a, dx, dy):
     return out
 
 
+def _box_sizes(sigma, n=3):
+    """Box widths whose n-fold convolution approximates a Gaussian."""
+    w_ideal = np.sqrt(12.0 * sigma * sigma / n + 1)
+    wl = int(np.floor(w_ideal))
+    if wl % 2 == 0:
+        wl -= 1
+    wu = wl + 2
+    m = round((12 * sigma * sigma - n * wl * wl - 4 * n * wl - 3 * n) / (-4 * wl - 4))
+    return [wl if i < m else wu for i in range(n)]
+
+
+def _box_blur(a, r, axis):
+    """Mean over a window of 2r+1 along an axis (zero outside)."""
+    pad = [(0, 0), (0, 0)]
+    pad[axis] = (r + 1, r)
+    cs = np.cumsum(np.pad(a, pad).astype(np.float64), axis=axis)
+    n = a.shape[axis]
+    hi = np.take(cs, np.arange(2 * r + 1, 2 * r + 1 + n), axis=axis)
+    lo = np.take(cs, np.arange(0, n), axis=axis)
+    return ((hi - lo) / (2 * r + 1)).astype(np.float32)
+
+
 def gaussian(a, sigma):
-    """Separable Gaussian blur of a 2D float array (zero outside)."""
+    """Gaussian blur of a 2D float array (zero outside), limited to where it matters."""
     if sigma < 0.3:
         return a
+    sl = bbox(a)
+    if sl is None:
+        return a.copy()
     r = int(math.ceil(sigma * 3))
-    x = np.arange(-r, r + 1, dtype=np.float32)
-    k = np.exp(-0.5 * (x / sigma) ** 2)
-    k /= k.sum()
-    p = np.pad(a, r)
-    t = np.zeros((p.shape[0], a.shape[1]), dtype=np.float32)
-    for i, w in enumerate(k):
-        t += w * p[:, i:i + a.shape[1]]
+    H, W = a.shape
+    r0, r1 = max(0, sl[0].start - r), min(H, sl[0].stop + r)
+    c0, c1 = max(0, sl[1].start - r), min(W, sl[1].stop + r)
+    sub = a[r0:r1, c0:c1]
+    if sigma < 3.0:
+        x = np.arange(-r, r + 1, dtype=np.float32)
+        k = np.exp(-0.5 * (x / sigma) ** 2)
+        k /= k.sum()
+        p = np.pad(sub, r)
+        t = np.zeros((p.shape[0], sub.shape[1]), dtype=np.float32)
+        for i, w in enumerate(k):
+            t += w * p[:, i:i + sub.shape[1]]
+        res = np.zeros_like(sub)
+        for i, w in enumerate(k):
+            res += w * t[i:i + sub.shape[0], :]
+    else:
+        res = sub
+        for w in _box_sizes(sigma):
+            res = _box_blur(res, (w - 1) // 2, 1)
+        for w in _box_sizes(sigma):
+            res = _box_blur(res, (w - 1) // 2, 0)
     out = np.zeros_like(a)
-    for i, w in enumerate(k):
-        out += w * t[i:i + a.shape[0], :]
+    out[r0:r1, c0:c1] = res
     return out
 
 
@@ -297,27 +406,38 @@ def save_png(im, path):
 def dilate(m, r):
     """Grey-scale dilation of a 2D array by a disc of radius r device pixels."""
     R = int(round(r))
-    if R < 1:
+    sl = bbox(m)
+    if R < 1 or sl is None:
         return m
-    rows = [m]
-    cur = m
+    H, W = m.shape
+    r0, r1 = max(0, sl[0].start - R), min(H, sl[0].stop + R)
+    c0, c1 = max(0, sl[1].start - R), min(W, sl[1].stop + R)
+    sub = m[r0:r1, c0:c1]
+    rows = [sub]
+    cur = sub
     for w in range(1, R + 1):
-        cur = np.maximum(cur, np.maximum(shift(m, w, 0), shift(m, -w, 0)))
+        cur = np.maximum(cur, np.maximum(shift(sub, w, 0), shift(sub, -w, 0)))
         rows.append(cur)
-    out = np.zeros_like(m)
+    res = np.zeros_like(sub)
     for dy in range(-R, R + 1):
         w = int(math.floor(math.sqrt(max(R * R - dy * dy, 0)) + 0.5))
-        out = np.maximum(out, shift(rows[w], 0, dy))
+        res = np.maximum(res, shift(rows[w], 0, dy))
+    out = np.zeros_like(m)
+    out[r0:r1, c0:c1] = res
     return out
 
 
 def under(c, mask, colour, alpha=1.0):
     """Composite a colour through mask underneath what the canvas holds."""
+    sl = bbox(mask)
+    if sl is None:
+        return
     col = rgba(colour)
-    a = np.clip(mask * alpha * col[3], 0, 1)
-    top = c.px[..., 3:4]
-    c.px[..., :3] = c.px[..., :3] + col[:3] * a[..., None] * (1 - top)
-    c.px[..., 3] = c.px[..., 3] + a * (1 - c.px[..., 3])
+    a = np.clip(mask[sl] * alpha * col[3], 0, 1)
+    px = c.px[sl]
+    top = px[..., 3:4].copy()
+    px[..., :3] = px[..., :3] + col[:3] * a[..., None] * (1 - top)
+    px[..., 3] = px[..., 3] + a * (1 - top[..., 0])
 
 
 def outline(c, width, colour, alpha=1.0):

@@ -7,7 +7,7 @@ import random
 
 import numpy as np
 
-from canvas import Canvas, sheet, outline, rot, star_pts, circle_pts, gaussian
+from canvas import Canvas, sheet, outline, rot, star_pts
 
 FW = 36          # gfx frame size
 GFX_FRAMES = 49  # 7 x 7 grid
@@ -44,14 +44,17 @@ def body_mask(c, grow=0.0):
 def fins(c, pal, spiky):
     """Tail, dorsal, pectoral and belly fins, drawn under the body."""
     cy = BODY["cy"]
-    tail = [(29.5, cy - 1.5), (35.6, cy - 10.5), (34.2, cy), (35.6, cy + 9.5), (29.5, cy + 2)]
-    dorsal_n = 6 if spiky else 4
+    tail = [(29.5, cy - 1.5), (34.9, cy - 10.3), (33.6, cy), (34.9, cy + 9.3), (29.5, cy + 2)]
+    dorsal_n = 5 if spiky else 4
     dorsal = [(9.0, 11.5)]
     for i in range(dorsal_n):
         x0 = 10.0 + i * (16.0 / dorsal_n)
-        top = 2.0 if spiky else 3.6 + 0.7 * abs(i - 1.2)
-        dorsal.append((x0 + 1.2, top + (0 if spiky else 0.6)))
-        dorsal.append((x0 + 16.0 / dorsal_n, 7.0 + i * 0.3))
+        if spiky:
+            top = (3.4, 1.2, 1.0, 2.2, 4.2)[i]
+        else:
+            top = 4.2 + 0.7 * abs(i - 1.2)
+        dorsal.append((x0 + (2.6 if spiky else 1.2), top))
+        dorsal.append((x0 + 16.0 / dorsal_n, 7.4 + i * 0.3))
     dorsal.append((28.0, 12.0))
     belly = [(17.0, 29.0), (21.5, 34.8 if spiky else 33.5), (25.5, 28.0)]
     grad = c.linear(0, 2, 0, 34, [(0, pal["fin_edge"]), (0.5, pal["fin"]), (1, pal["fin_edge"])])
@@ -69,12 +72,12 @@ def fins(c, pal, spiky):
 def mouth_wedge(c, opening):
     """Mask of the open mouth: a wedge cut into the head from the left."""
     hx, hy = 12.5, BODY["cy"] + 2.6
-    up = hy - 3.0 - 6.5 * opening
-    down = hy + 1.5 + 6.0 * opening
+    up = hy - 2.5 - 9.0 * opening
+    down = hy + 1.5 + 8.0 * opening
     return c.poly([(hx, hy), (0.5, up), (0.5, down)])
 
 
-def tidecrawler(c, pal, mouth=0, eye="normal", spiky=False, armoured=False):
+def tidecrawler(c, pal, mouth=0, eye="normal", spiky=False):
     fins(c, pal, spiky)
     body = body_mask(c)
     shade = c.linear(0, 7, 0, 31, [(0, pal["back"]), (0.45, pal["back"]),
@@ -96,18 +99,22 @@ def tidecrawler(c, pal, mouth=0, eye="normal", spiky=False, armoured=False):
     c.fill(c.line([(14.0, 19.5), (22.0, 18.5), (30.0, 19.0)], 0.4) * body, pal["fin_edge"], 0.5)
     c.fill(c.arc(15.5, 19.0, 5.5, 200, 330, 0.7) * body, pal["line"], 0.7)
     # pectoral fin on the flank
-    pect = [(17.0, 21.0), (24.0, 24.5), (22.5, 27.0), (16.5, 23.5)]
-    c.fill(c.poly(pect), c.linear(17, 21, 24, 26, [(0, pal["fin"]), (1, pal["fin_edge"])]))
+    pect = [(17.5, 21.5), (23.0, 23.0), (22.0, 25.2), (17.0, 23.2)]
+    c.fill(c.poly(pect), pal["fin"], 0.85)
+    c.fill(c.line([(17.5, 22.3), (22.4, 24.0)], 0.3), pal["fin_edge"], 0.7)
     # top light
     c.fill(c.ellipse(19.0, 12.5, 9.0, 3.0) * body, (255, 255, 255), 0.18)
     if mouth > 0:
         w = mouth_wedge(c, mouth)
         inner = w * body_mask(c, 0.2)
         c.erase(inner)
-        c.fill(inner, c.radial(6.0, BODY["cy"] + 2.6, 8.0, [(0, (60, 0, 10)), (1, (150, 20, 40))]))
+        c.fill(inner, c.radial(10.0, BODY["cy"] + 2.6, 9.0, [(0, (30, 0, 6)), (0.6, (90, 6, 20)),
+                                                              (1, (170, 30, 50))]))
+        # tongue
+        c.fill(c.ellipse(8.0, BODY["cy"] + 4.0 + 3.0 * mouth, 3.5, 1.4) * inner, (220, 70, 90))
         # teeth along both jaws
         hx, hy = 12.5, BODY["cy"] + 2.6
-        for jaw, sgn in ((-3.0 - 6.5 * mouth, -1), (1.5 + 6.0 * mouth, 1)):
+        for jaw, sgn in ((-2.5 - 9.0 * mouth, -1), (1.5 + 8.0 * mouth, 1)):
             for i in range(4):
                 t = 0.18 + i * 0.22
                 x = hx + (0.5 - hx) * t
@@ -141,13 +148,11 @@ def tidecrawler(c, pal, mouth=0, eye="normal", spiky=False, armoured=False):
         for x, y in ((21.0, 14.0), (25.0, 22.0)):
             c.fill(c.line([(x - 2.2, y - 1.5), (x + 2.2, y + 1.5)], 0.5) * body, (255, 200, 170), 0.8)
     outline(c, 0.75, pal["line"], 0.95)
-    if armoured:
-        pass
 
 
 def flash(c):
     tidecrawler(c, PAL_FLASH, eye="dazed")
-    c.glow(c.alpha_mask(), (160, 230, 255), 2.0, 0.9)
+    c.glow(c.alpha_mask(), (160, 230, 255), 1.0, 0.7)
 
 
 def ship(c, cx=18.0, cy=18.0, s=1.0):
@@ -256,7 +261,7 @@ def gfx_frames(level):
 
     frames[0] = make(ship)
     frames[1] = make(shot)
-    frames[7] = make(tidecrawler, PAL_ARMOURED, armoured=True)
+    frames[7] = make(tidecrawler, PAL_ARMOURED)
     frames[8] = make(tidecrawler, PAL_SINKING, eye="dazed")
     frames[9] = make(flash)
     frames[14] = make(tidecrawler, PAL_REBORN, eye="angry", spiky=True)
@@ -274,13 +279,16 @@ def gfx_sheet(level):
 
 # ----- armour plates -----
 
-def armour_picture(level):
+def armour_picture(level, ss=None):
     """The 32 x 32 plating as one canvas; cut into 8 x 8 plates afterwards."""
-    c = Canvas(32, 32, level)
+    c = Canvas(32, 32, level, ss)
     o = PLATE_ORIGIN
-    b = BODY
-    shell = np.maximum(c.ellipse(b["cx"] - o + 0.2, b["cy"] - o - 0.2, b["rx"] + 0.9, b["ry"] + 1.2),
-                       c.ellipse(b["cx"] - o - 7.5, b["cy"] - o + 3.0, 8.0, 6.6))
+    # a squarish shell, so that even the corner plates are real pieces of armour
+    X, Y = c.X, c.Y
+    # narrowing a little toward the tail
+    b = 14.0 - 1.5 * np.clip((X - 14.0) / 18.0, 0.0, 1.0)
+    se = np.abs((X - 16.0) / 15.4) ** 3.5 + np.abs((Y - 17.0) / b) ** 3.5
+    shell = np.clip((1.0 - se) * 5.0 * c.k + 0.5, 0.0, 1.0).astype(np.float32)
     eye_hole = c.ellipse(EYE[0] - o, EYE[1] - o, 3.4)
     rnd = random.Random(1601)
     for r in range(4):
@@ -307,6 +315,11 @@ def armour_picture(level):
                 a = rnd.uniform(0, 180)
                 sc = c.line(rot([(sx - 1.4, sy), (sx + 1.4, sy)], a, sx, sy), 0.3) * face
                 c.fill(sc, (240, 245, 250), 0.7)
+    # a grille over the mouth and a gill groove, so the shell reads as a fish's head
+    for i in range(3):
+        x = 2.8 + i * 2.2
+        c.fill(c.line([(x, 19.2), (x + 0.2, 22.6)], 0.7) * shell, (20, 30, 44), 0.85)
+    c.fill(c.arc(13.2, 17.0, 6.4, 200, 330, 0.6) * shell, (20, 30, 44), 0.6)
     # visor ring around the eye hole and a glint over the crown
     c.fill(c.ring(EYE[0] - o, EYE[1] - o, 3.6, 0.8) * shell, (250, 200, 80))
     c.fill(c.ellipse(15.0, 7.5, 8.0, 2.0) * c.alpha_mask(), (255, 255, 255), 0.18)
@@ -315,5 +328,5 @@ def armour_picture(level):
 
 
 def fish_sheet(level):
-    pic = armour_picture(level)
-    return pic  # 4 x 4 plates of 8 x 8 already in frame order c + 4 r
+    # the 32 x 32 picture is already the sheet: plate c + 4 r sits at column c, row r
+    return armour_picture(level)

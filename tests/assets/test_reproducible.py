@@ -1,0 +1,59 @@
+#!/usr/bin/python3
+"""Regenerates the pictures and sound effects into a temporary folder and
+checks that they match the committed data folder byte for byte, so that the
+committed assets are exactly what the generator in tools/assets makes.
+
+The Ogg tunes are left out: their bytes depend on the installed Vorbis
+encoder, not only on the generator (see the README).
+"""
+
+import filecmp
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DATA = os.environ.get("TIDE_DATA") or os.path.join(ROOT, "data")
+GENERATOR = os.path.join(ROOT, "tools", "assets", "generate.py")
+
+
+def files(folder, exts):
+    out = set()
+    for base, _, names in os.walk(folder):
+        for n in names:
+            if n.endswith(exts):
+                out.add(os.path.relpath(os.path.join(base, n), folder))
+    return out
+
+
+class Reproducible(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        jobs = str(max(1, min(4, os.cpu_count() or 1)))
+        subprocess.run([sys.executable, GENERATOR, "--out", cls.tmp.name, "--skip-music", "--jobs", jobs],
+                       check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def test_same_files(self):
+        exts = (".png", ".wav")
+        self.assertEqual(files(DATA, exts), files(self.tmp.name, exts))
+
+    def test_same_bytes(self):
+        for rel in sorted(files(self.tmp.name, (".png", ".wav"))):
+            with self.subTest(file=rel):
+                self.assertTrue(filecmp.cmp(os.path.join(DATA, rel), os.path.join(self.tmp.name, rel),
+                                            shallow=False), "differs from the generator's output")
+
+    def test_same_credits(self):
+        self.assertTrue(filecmp.cmp(os.path.join(DATA, "CREDITS"), os.path.join(self.tmp.name, "CREDITS"),
+                                    shallow=False))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=1)

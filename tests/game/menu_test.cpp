@@ -1,0 +1,186 @@
+// The main menu: score lists, the wheel's keys and drags, moving between its areas, the side sheet, and
+// the ways it starts a fight or ends the program.
+#include <string>
+#include <vector>
+
+#include "tests/game/shell_helpers.h"
+
+namespace {
+
+using Menu = ShellTest;
+
+// Left edge of the score lists once the menu has slid in and the strip is closed.
+constexpr float kListX = 640 - 140 + 20;
+
+TEST_F(Menu, ScoreListsFitTheScreenHeight) {
+    for (int k = 0; k < 10; ++k) {
+        app->hiScores[k] = 1000 - k;
+        app->hiScores[30 + k] = 2000 + k;
+    }
+    host.Update();
+    std::string lists = text(kListX - 1);
+    EXPECT_EQ(lists.substr(0, 5), "Top10");
+    EXPECT_NE(lists.find("Last10"), std::string::npos);
+    EXPECT_NE(lists.find("991"), std::string::npos);  // the tenth best
+    EXPECT_NE(lists.find("2009"), std::string::npos); // the tenth last
+    EXPECT_EQ(textRows(kListX - 1), 22);
+
+    rt_Brinefall_jscrh = 320; // (320 - 90 - 160) / 15 lines of 10 at scale 1.5
+    host.Update();
+    lists = text(kListX - 1);
+    EXPECT_EQ(lists.substr(0, 4), "Top4");
+    EXPECT_NE(lists.find("Last4"), std::string::npos);
+    EXPECT_EQ(lists.find("996"), std::string::npos);
+    EXPECT_EQ(textRows(kListX - 1), 10);
+
+    // The options box hides them.
+    rt_Brinefall_jscrh = 480;
+    app->optionsOpen = 1;
+    host.Update();
+    EXPECT_EQ(text(kListX - 1).find("Top"), std::string::npos);
+}
+
+TEST_F(Menu, HeldDownStepsAfterShrinkingDelays) {
+    std::vector<int> steps;
+    float before = app->players[26];
+    host.KeyDown(keys::kDown);
+    for (int u = 1; u <= 70; ++u) {
+        host.Update();
+        if (app->players[26] > before) steps.push_back(u);
+        before = app->players[26];
+    }
+    host.KeyUp(keys::kDown);
+    ASSERT_GE(steps.size(), 6u);
+    std::vector<int> gaps;
+    for (size_t i = 1; i < 6; ++i)
+        gaps.push_back(steps[i] - steps[i - 1]);
+    EXPECT_EQ(steps[0], 1);
+    EXPECT_EQ(gaps, (std::vector<int>{30, 18, 6, 3, 3}));
+
+    // Letting go starts the pace again.
+    host.Update();
+    EXPECT_EQ(app->players[27], 30);
+    EXPECT_EQ(app->players[26], 0);
+}
+
+TEST_F(Menu, PressOnTheSelectedEntryStartsAFight) {
+    host.MouseDown(171, 296); // entry 0 of the wheel
+    host.Update();
+    EXPECT_EQ(app->gameMode, 11);
+    EXPECT_EQ(app->ctrlScheme, 2);
+    host.MouseUp(171, 296);
+    host.Update();
+    EXPECT_EQ(app->gameMode, 10);
+}
+
+TEST_F(Menu, DragAcrossTheWheelIsNotAPress) {
+    const float path[][2] = {{250, 400}, {230, 380}, {210, 360}, {190, 330}, {171, 296}, {171, 296}};
+    host.MouseDown(path[0][0], path[0][1]);
+    host.Update();
+    for (int i = 1; i < 6; ++i) {
+        host.MouseMove(path[i][0], path[i][1]);
+        host.Update();
+        EXPECT_EQ(app->gameMode, 1) << "step " << i;
+    }
+    EXPECT_EQ(app->pointerLatch, -1);
+    EXPECT_EQ(app->menuRow, 1);
+    host.MouseUp(171, 296);
+    host.Update(120);
+    EXPECT_EQ(app->gameMode, 1);
+    EXPECT_EQ(app->menuVel, 0); // the wheel came to rest
+}
+
+TEST_F(Menu, AFlungWheelComesToRest) {
+    for (float scroll : {400.0f, 170.0f, -500.0f, 1000.0f}) {
+        app->menuScroll = app->menuShown = scroll;
+        app->menuVel = 10;
+        host.Update(400);
+        EXPECT_EQ(app->menuVel, 0) << scroll;
+        EXPECT_EQ(app->menuShown, app->menuScroll) << scroll;
+    }
+}
+
+TEST_F(Menu, KeysMoveBetweenTheAreas) {
+    tap(keys::kLeft);
+    EXPECT_EQ(app->menuRow, 0);
+    tap(keys::kLeft);
+    EXPECT_EQ(app->menuRow, 0);
+    tap(keys::kSpace);
+    EXPECT_EQ(app->optionsOpen, 1);
+    host.Update(30);
+    tap(keys::kEscape); // closes the box; the menu does not see it
+    EXPECT_EQ(app->optionsOpen, 0);
+    host.Update(31);
+    EXPECT_EQ(app->optionsTimer, 0);
+
+    tap(keys::kRight);
+    tap(keys::kRight);
+    tap(keys::kRight);
+    EXPECT_EQ(app->menuRow, 2);
+    tap(keys::kSpace);
+    EXPECT_EQ(app->sidePanelOpen, 1);
+    host.Update(60);
+    EXPECT_EQ(app->sidePanelX, 640 - 140);
+    std::string sheet = text();
+    EXPECT_NE(sheet.find("DebugStats"), std::string::npos);
+    EXPECT_NE(sheet.find("640x480"), std::string::npos);
+    EXPECT_EQ(host.Records(-3716).size(), 11u); // the ring of circles
+    tap(keys::kSpace);
+    EXPECT_EQ(app->sidePanelOpen, 0);
+    EXPECT_EQ(app->gameMode, 1);
+}
+
+TEST_F(Menu, PointerOnTheStrip) {
+    // The play icon sits in the strip and starts a fight.
+    host.MouseDown(570, 432);
+    host.Update();
+    EXPECT_EQ(app->gameMode, 11);
+}
+
+TEST_F(Menu, PointerOpensAndClosesTheSheet) {
+    host.MouseDown(570, 100);
+    host.Update();
+    EXPECT_EQ(app->menuRow, 2);
+    EXPECT_EQ(app->sidePanelOpen, 0);
+    host.MouseUp(570, 100);
+    host.Update();
+    host.MouseDown(570, 100);
+    host.Update();
+    EXPECT_EQ(app->sidePanelOpen, 1);
+    host.MouseUp(570, 100);
+    host.Update(40);
+    host.MouseDown(300, 200);
+    host.Update();
+    EXPECT_EQ(app->sidePanelOpen, 0);
+    EXPECT_EQ(app->gameMode, 1);
+}
+
+TEST_F(Menu, TheConsoleWheelHasAQuitEntry) {
+    rt_Brinefall_isOuya = 1;
+    tap(keys::kUp);
+    EXPECT_EQ(app->menuPos, -1);
+    tap(keys::kUp);
+    EXPECT_EQ(app->menuPos, -1);
+    std::string out;
+    int status = RunInChild(
+        [&] {
+            host.KeyDown(keys::kSpace);
+            host.Update();
+        },
+        &out);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, "");
+
+    tap(keys::kDown);
+    EXPECT_EQ(app->menuPos, 0);
+}
+
+TEST_F(Menu, PauseKeyEndsTheProgramOnTheDesktop) {
+    int status = RunInChild([&] {
+        host.KeyDown(keys::kEscape);
+        host.Update();
+    });
+    EXPECT_EQ(status, 0);
+}
+
+} // namespace

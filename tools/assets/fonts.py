@@ -1,0 +1,218 @@
+"""Font sheets: the two game fonts with their button icons, and the default font.
+
+A game font is 128 frames of 16 x 16 cells (times the level), frame = code - 32.
+The cell's centre is the pen position; a glyph's ink starts 3 pixels left of it
+so that the layout's 7-pixel advance holds ink, a one-pixel drop shadow and air.
+Frames 96-110 are game-pad icons and 112-124 keyboard key icons.
+"""
+
+import numpy as np
+from PIL import Image
+
+import pixfont
+from canvas import Canvas, gaussian, sheet
+
+CELL = 16
+INK_X = 5   # first ink column in the cell
+INK_Y = 3   # cap line row in the cell
+
+PAD_FACE = {96: (60, 200, 90), 97: (230, 60, 60), 98: (60, 130, 240), 99: (240, 200, 40)}
+KEY_LETTERS = "JKLIUOQEFWSAD"  # frames 112.. in escape-table order
+
+
+def bitmap(ch):
+    return np.array(pixfont.glyph(ch), dtype=np.float32)
+
+
+def smooth_upscale(bm, level):
+    """Scale a 0/1 bitmap by `level`; above 1 the corners are rounded a little."""
+    if level == 1:
+        return bm
+    ss = 4
+    big = np.kron(bm, np.ones((level * ss, level * ss), dtype=np.float32))
+    big = np.pad(big, level * ss)
+    blur = gaussian(big, 0.28 * level * ss)
+    edge = np.clip((blur - 0.5) * 2.6 + 0.5, 0, 1)
+    h, w = edge.shape
+    small = edge.reshape(h // ss, ss, w // ss, ss).mean(axis=(1, 3))
+    return small[level:-level, level:-level]
+
+
+def place(dst, src, x, y):
+    """Max-blend src into dst at (x, y), clipped."""
+    h, w = src.shape
+    H, W = dst.shape
+    x0, y0 = max(x, 0), max(y, 0)
+    x1, y1 = min(x + w, W), min(y + h, H)
+    if x1 <= x0 or y1 <= y0:
+        return
+    dst[y0:y1, x0:x1] = np.maximum(dst[y0:y1, x0:x1], src[y0 - y:y1 - y, x0 - x:x1 - x])
+
+
+def glyph_cell(ch, level, style):
+    """One 16 x 16 (x level) RGBA cell for a character in the given style."""
+    S = CELL * level
+    ink = np.zeros((S, S), dtype=np.float32)
+    place(ink, smooth_upscale(bitmap(ch), level), INK_X * level, INK_Y * level)
+    sh = np.zeros_like(ink)
+    place(sh, ink, level, level)
+    if style == "outline":
+        rim = np.zeros_like(ink)
+        for dy in (-1, 0, 1):
+            for dx in (-1, 0, 1):
+                place(rim, ink, dx * level, dy * level)
+        dark = np.maximum(sh * 0.9, rim * 0.6)
+        top = np.ones((S, S, 3), dtype=np.float32)
+    else:
+        dark = sh * 0.85
+        rows = np.clip((np.arange(S) / level - INK_Y) / 7.0, 0, 1)[:, None]
+        warm = np.array([1.0, 1.0, 1.0])
+        cool = np.array([0.72, 0.90, 1.0])
+        top = np.broadcast_to((warm + (cool - warm) * rows)[..., None, :].reshape(S, 1, 3), (S, S, 3))
+    a = ink + dark * (1 - ink)
+    rgb = np.where(a[..., None] > 0, top * (ink / np.maximum(a, 1e-6))[..., None], 0)
+    out = np.dstack([rgb, a])
+    return Image.fromarray(np.floor(np.clip(out, 0, 1) * 255 + 0.5).astype(np.uint8), "RGBA")
+
+
+# ----- button icons -----
+
+def _pad_button(c, colour, pressed=False):
+    cx, cy, r = 10.0, 8.0, 4.7
+    c.fill(c.ellipse(cx + 0.6, cy + 0.8, r), (0, 0, 0), 0.7)
+    if pressed:
+        c.fill(c.ellipse(cx + 0.5, cy + 0.6, r), c.radial(cx, cy, r, [(0, (150, 150, 160)), (1, (90, 90, 100))]))
+        c.fill(c.ring(cx + 0.5, cy + 0.6, r - 0.4, 0.8), (255, 255, 255), 0.6)
+        return
+    c.fill(c.ellipse(cx, cy, r), c.radial(cx - 1.5, cy - 1.5, r * 1.8,
+                                          [(0, tuple(min(255, v + 90) for v in colour)), (0.5, colour),
+                                           (1, tuple(v * 0.45 for v in colour))]))
+    c.fill(c.ellipse(cx - 1.4, cy - 1.8, 1.7, 1.0), (255, 255, 255), 0.75)
+    c.fill(c.ring(cx, cy, r - 0.2, 0.5), (20, 20, 30), 0.7)
+
+
+def _pad_shoulder(c, label, pressed=False):
+    x0, x1, y0, y1 = 5.0, 15.6, 4.0, 11.5
+    c.fill(c.rrect(x0 + 0.6, y0 + 0.8, x1 + 0.4, y1 + 0.8, 3.0), (0, 0, 0), 0.7)
+    top = (120, 120, 130) if pressed else (235, 238, 245)
+    bot = (70, 70, 80) if pressed else (130, 136, 150)
+    c.fill(c.rrect(x0, y0, x1, y1, 3.0), c.linear(0, y0, 0, y1, [(0, top), (1, bot)]))
+    if label:
+        _letter(c, label, (30, 30, 40), 8.0, 4.3)
+
+
+def _pad_cross(c, arm=None):
+    cx, cy = 10.2, 8.0
+    w, L = 2.0, 5.0
+    c.fill(c.rect(cx - w + 0.6, cy - L + 0.8, cx + w + 0.6, cy + L + 0.8), (0, 0, 0), 0.7)
+    c.fill(c.rect(cx - L + 0.6, cy - w + 0.8, cx + L + 0.6, cy + w + 0.8), (0, 0, 0), 0.7)
+    base = (70, 74, 90)
+    c.fill(c.rect(cx - w, cy - L, cx + w, cy + L), base)
+    c.fill(c.rect(cx - L, cy - w, cx + L, cy + w), base)
+    c.fill(c.rect(cx - w + 0.4, cy - L + 0.4, cx + w - 0.4, cy + L - 0.4), (120, 126, 144))
+    c.fill(c.rect(cx - L + 0.4, cy - w + 0.4, cx + L - 0.4, cy + w - 0.4), (120, 126, 144))
+    arms = {"up": (cx - w, cy - L, cx + w, cy - w), "down": (cx - w, cy + w, cx + w, cy + L),
+            "left": (cx - L, cy - w, cx - w, cy + w), "right": (cx + w, cy - w, cx + L, cy + w)}
+    if arm:
+        c.fill(c.rect(*arms[arm]), (255, 236, 90))
+    c.fill(c.ellipse(cx, cy, 1.0), (60, 64, 80))
+
+
+def _pill(c, kind):
+    x0, x1, y0, y1 = 5.2, 15.0, 5.0, 11.0
+    c.fill(c.rrect(x0 + 0.6, y0 + 0.8, x1 + 0.6, y1 + 0.8, 3.0), (0, 0, 0), 0.7)
+    c.fill(c.rrect(x0, y0, x1, y1, 3.0), c.linear(0, y0, 0, y1, [(0, (90, 96, 110)), (1, (40, 44, 56))]))
+    if kind == "menu":
+        for y in (6.6, 8.0, 9.4):
+            c.fill(c.rect(8.0, y - 0.4, 12.4, y + 0.4), (240, 240, 250))
+    else:
+        c.fill(c.poly([(7.8, 8.0), (10.2, 6.2), (10.2, 9.8)]), (240, 240, 250))
+        c.fill(c.rect(10.0, 7.5, 12.6, 8.5), (240, 240, 250))
+
+
+def _letter(c, ch, colour, x, y, scale=1.0):
+    """Stamp a pixfont letter onto a canvas (x, y = top-left in frame units)."""
+    bm = bitmap(ch)
+    px = scale
+    for r in range(bm.shape[0]):
+        for col in range(bm.shape[1]):
+            if bm[r, col]:
+                c.fill(c.rect(x + col * px, y + r * px, x + (col + 1) * px, y + (r + 1) * px), colour)
+
+
+def _keycap(c, ch, wide=False):
+    x0, x1, y0, y1 = 5.0, (15.6 if wide else 14.6), 3.0, 13.0
+    c.fill(c.rrect(x0 + 0.6, y0 + 0.8, x1 + 0.6, y1 + 0.8, 1.8), (0, 0, 0), 0.7)
+    c.fill(c.rrect(x0, y0, x1, y1, 1.8), (120, 124, 138))
+    c.fill(c.rrect(x0 + 0.7, y0 + 0.5, x1 - 0.7, y1 - 1.6, 1.4),
+           c.linear(0, y0, 0, y1, [(0, (250, 250, 252)), (1, (200, 204, 214))]))
+    w = len(pixfont.glyph(ch)[0])
+    lx = round((x0 + x1) / 2 - w / 2)
+    _letter(c, ch, (24, 28, 44), lx, y0 + 1.0)
+
+
+def icon_cell(frame, level):
+    c = Canvas(CELL, CELL, level)
+    if frame in PAD_FACE:
+        _pad_button(c, PAD_FACE[frame])
+    elif frame == 109:
+        _pad_button(c, (0, 0, 0), pressed=True)
+    elif frame in (100, 101):
+        _pad_shoulder(c, "L" if frame == 100 else "R")
+    elif frame == 110:
+        _pad_shoulder(c, "", pressed=True)
+    elif frame == 102:
+        _pill(c, "menu")
+    elif frame == 103:
+        _pill(c, "back")
+    elif frame == 104:
+        _pad_cross(c)
+    elif frame in (105, 106, 107, 108):
+        _pad_cross(c, ("up", "down", "left", "right")[frame - 105])
+    elif 112 <= frame < 112 + len(KEY_LETTERS):
+        ch = KEY_LETTERS[frame - 112]
+        _keycap(c, ch, wide=ch in "UO")
+    else:
+        return None
+    return c.image()
+
+
+def font_frames(level, style):
+    frames = []
+    for code in range(32, 160):
+        f = code - 32
+        if code < 128:
+            frames.append(glyph_cell(chr(code), level, style) if code > 32 else None)
+        else:
+            frames.append(icon_cell(f, level))
+    return frames
+
+
+def font_sheet(level, style):
+    return sheet(font_frames(level, style), CELL, CELL, level, 16)
+
+
+# ----- default font -----
+
+TOVU_W, TOVU_H = 9, 12   # frame incl. one column of padding on each side
+
+
+def tovu_sheet():
+    frames = []
+    for code in range(32, 128):
+        bm = bitmap(chr(code))
+        ink = np.zeros((TOVU_H, TOVU_W), dtype=np.float32)
+        w = bm.shape[1]
+        x = 1 + max(0, (7 - w) // 2 - (0 if w % 2 else 0))
+        if w >= 6:
+            x = 1
+        place(ink, bm, x, 1)
+        sh = np.zeros_like(ink)
+        place(sh, ink, 1, 1)
+        ink[:, 0] = ink[:, -1] = 0
+        sh[:, 0] = sh[:, -1] = 0
+        a = ink + sh * 0.8 * (1 - ink)
+        rgb = np.where(a[..., None] > 0, (ink / np.maximum(a, 1e-6))[..., None] * np.ones(3), 0)
+        out = np.dstack([rgb, a])
+        frames.append(Image.fromarray(np.floor(out * 255 + 0.5).astype(np.uint8), "RGBA"))
+    return sheet(frames, TOVU_W, TOVU_H, 1, 96)
