@@ -111,8 +111,8 @@ _G = {
 
 def glyph(ch):
     """Rows of 0/1 for a character (ROWS high, own width)."""
-    spec = _G.get(ch, _G["?"])
-    rows = spec.split("/")
+    pattern = _G.get(ch, _G["?"])
+    rows = pattern.split("/")
     w = max(len(r) for r in rows)
     rows = [r.ljust(w, ".") for r in rows] + ["." * w] * (ROWS - len(rows))
     return [[1 if ch_ == "#" else 0 for ch_ in r] for r in rows[:ROWS]]
