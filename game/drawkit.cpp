@@ -123,41 +123,24 @@ void c_MyApp::p_DrawImg(int slot, float x, float y, float frame) {
     d[6] = frame;
 }
 
-void c_MyApp::p_Rect(float x, float y, float w, float h) {
-    float *d = newRecord(this);
+// Rectangles, ovals and lines share one record layout: kind, two points' worth of numbers, rotation.
+static void shape_record(c_MyApp *app, float kind, float a, float b, float c, float e) {
+    float *d = newRecord(app);
     if (!d) return;
-    d[0] = kKindRect;
-    d[1] = x;
-    d[2] = y;
-    d[3] = drawRot;
-    d[4] = w;
-    d[5] = h;
+    d[0] = kind;
+    d[1] = a;
+    d[2] = b;
+    d[3] = app->drawRot;
+    d[4] = c;
+    d[5] = e;
     d[6] = 0;
 }
 
-void c_MyApp::p_Oval(float x, float y, float rx, float ry) {
-    float *d = newRecord(this);
-    if (!d) return;
-    d[0] = kKindOval;
-    d[1] = x;
-    d[2] = y;
-    d[3] = drawRot;
-    d[4] = rx;
-    d[5] = ry;
-    d[6] = 0;
-}
+void c_MyApp::p_Rect(float x, float y, float w, float h) { shape_record(this, kKindRect, x, y, w, h); }
 
-void c_MyApp::p_Line(float x1, float y1, float x2, float y2) {
-    float *d = newRecord(this);
-    if (!d) return;
-    d[0] = kKindLine;
-    d[1] = x1;
-    d[2] = y1;
-    d[3] = drawRot;
-    d[4] = x2;
-    d[5] = y2;
-    d[6] = 0;
-}
+void c_MyApp::p_Oval(float x, float y, float rx, float ry) { shape_record(this, kKindOval, x, y, rx, ry); }
+
+void c_MyApp::p_Line(float x1, float y1, float x2, float y2) { shape_record(this, kKindLine, x1, y1, x2, y2); }
 
 void c_MyApp::p_Tri(float x1, float y1, float x2, float y2, float x3, float y3) {
     float *d = newRecord(this);

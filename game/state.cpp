@@ -287,19 +287,28 @@ int c_MyApp::p_InGame() {
 // ---------------------------------------------------------------------------------------------
 // Suspend and resume.
 
-int c_MyApp::p_OnSuspend() {
+// Focus changes drop the cabinet's held letters, since their releases may never arrive.
+static void forget_icade(c_MyApp *app) {
     rt_input_DisableKeyboard();
     for (int i = 0; i <= 18; ++i)
-        iCadeState[i] = 0;
+        app->iCadeState[i] = 0;
     rt_Brinefall_iCadeControls = 0;
-    if (gameMode < 10) {
-        paused = pauseMenuOn = pauseMenuY = 0;
+}
+
+// A running game comes back paused, with its menu already in place; the menus are never paused.
+static void pause_for_focus(c_MyApp *app) {
+    if (app->gameMode < 10) {
+        app->paused = app->pauseMenuOn = app->pauseMenuY = 0;
     } else {
-        // A running game comes back paused, with its menu already in place.
-        paused = 1;
-        pauseMenuOn = 1;
-        pauseMenuY = tide_int(rt_Brinefall_jscrh / 2);
+        app->paused = 1;
+        app->pauseMenuOn = 1;
+        app->pauseMenuY = tide_int(rt_Brinefall_jscrh / 2);
     }
+}
+
+int c_MyApp::p_OnSuspend() {
+    forget_icade(this);
+    pause_for_focus(this);
     rt_app__updateRate = 5;
     rt_app_SetUpdateRate(5);
     p_Save();
@@ -307,19 +316,10 @@ int c_MyApp::p_OnSuspend() {
 }
 
 int c_MyApp::p_OnResume() {
-    if (gameMode < 10) {
-        paused = pauseMenuOn = pauseMenuY = 0;
-    } else {
-        paused = 1;
-        pauseMenuOn = 1;
-        pauseMenuY = tide_int(rt_Brinefall_jscrh / 2);
-    }
+    pause_for_focus(this);
     rt_app__updateRate = 60;
     rt_app_SetUpdateRate(60);
-    rt_input_DisableKeyboard();
-    for (int i = 0; i <= 18; ++i)
-        iCadeState[i] = 0;
-    rt_Brinefall_iCadeControls = 0;
+    forget_icade(this);
     return 0;
 }
 
