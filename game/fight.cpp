@@ -242,7 +242,8 @@ int c_MyApp::p_FightCrawler() {
         int open = static_cast<int>(players[kThrowLevel] + 1); // kinds of throw open so far
         open = open < 1 ? 1 : (open > 7 ? 7 : open);
         crawlerFrame = 14;
-        const float turn = Clamp(static_cast<float>(m_WhichWayDoIGo(players[kCrawlerAngle], 0, 0, 359)), -1, 1);
+        const float turn =
+            Clamp(static_cast<float>(m_WhichWayDoIGo(players[kCrawlerAngle], 0, 0, 359)), -1, 1);
         players[kCrawlerAngle] += turn;
         if (std::fabs(players[kThrowTimer] + 40) < 3 && players[kRebornTune] == 0) {
             p_PlayTune(String("fish"), 1);

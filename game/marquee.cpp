@@ -1,6 +1,8 @@
 // The marquee: a line of big wavy letters along the bottom of the screen that scrolls once the
 // Tidecrawler is reborn. Every letter is a target: a shot that touches it scores a point and sinks it;
 // it comes back whole when it wraps round to the end of the line.
+#include <cstring>
+
 #include "game/myapp.h"
 
 namespace {
@@ -10,13 +12,12 @@ constexpr int kMaxLetters = c_MyApp::kMarqueePlane - 1; // the entry after the l
 
 // Narrow and wide letters, as the text drawing spaces them.
 int Spacing(int c) {
-    switch (c) {
-    case 'i': case 'f': case 'l': return -3;
-    case 'j': case 's': case 'k': case 'r': case 'z': case 't': case 'n': return -1;
-    case 'w': case 'm': return 2;
-    case 'W': case 'M': return 1;
-    default: return 0;
-    }
+    if (c <= 0 || c > 127) return 0;
+    if (std::strchr("ifl", c)) return -3;
+    if (std::strchr("jskrztn", c)) return -1;
+    if (std::strchr("wm", c)) return 2;
+    if (std::strchr("WM", c)) return 1;
+    return 0;
 }
 
 const char *const kLines[] = {
@@ -60,7 +61,8 @@ int c_MyApp::p_AddTxt(String s) {
 }
 
 int c_MyApp::p_AddMarqueeLines() {
-    for (const char *line : kLines) p_AddTxt(String(line));
+    for (const char *line : kLines)
+        p_AddTxt(String(line));
     return 0;
 }
 

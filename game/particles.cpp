@@ -14,8 +14,12 @@ constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 float c_MyApp::m_Rnd(float lo, float hi) { return rt_random_Rnd2(lo, hi); }
 
 // Degrees are reduced first so that the clock-driven angles stay accurate however long the game runs.
-float c_MyApp::m_Sin(float degrees) { return static_cast<float>(std::sin(std::fmod(degrees, 360.0) * kDegToRad)); }
-float c_MyApp::m_Cos(float degrees) { return static_cast<float>(std::cos(std::fmod(degrees, 360.0) * kDegToRad)); }
+float c_MyApp::m_Sin(float degrees) {
+    return static_cast<float>(std::sin(std::fmod(degrees, 360.0) * kDegToRad));
+}
+float c_MyApp::m_Cos(float degrees) {
+    return static_cast<float>(std::cos(std::fmod(degrees, 360.0) * kDegToRad));
+}
 
 int c_MyApp::p_ReseedFromClock() {
     int t = rt_app_Millisecs();

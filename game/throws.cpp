@@ -75,11 +75,13 @@ int c_MyApp::p_Chuck(int kind) {
         break;
     case 2:
         players[kMouthOffset] = 1;
-        for (int k = -1; k <= 1; ++k) p_ThrowFish(270 + 27 * k, 5.5f);
+        for (int k = -1; k <= 1; ++k)
+            p_ThrowFish(270 + 27 * k, 5.5f);
         break;
     case 3:
         players[kMouthOffset] = 1;
-        for (int k = -3; k <= 3; ++k) p_ThrowFish(270 + 12 * k, 3);
+        for (int k = -3; k <= 3; ++k)
+            p_ThrowFish(270 + 12 * k, 3);
         break;
     case 4:
         players[kMouthOffset] = 2;

@@ -26,7 +26,8 @@ void writeSheet(const fs::path &file, int frame, int frames, int columns, int sq
     for (int f = 0; f < frames; ++f) {
         const unsigned c = colourOf(f);
         if (!c) continue;
-        const int x0 = (f % columns) * frame + (frame - square) / 2, y0 = (f / columns) * frame + (frame - square) / 2;
+        const int x0 = (f % columns) * frame + (frame - square) / 2,
+                  y0 = (f / columns) * frame + (frame - square) / 2;
         for (int y = y0; y < y0 + square; ++y)
             for (int x = x0; x < x0 + square; ++x) {
                 unsigned char *p = &px[(static_cast<size_t>(y) * w + x) * 4];
@@ -41,9 +42,9 @@ void writeSheet(const fs::path &file, int frame, int frames, int columns, int sq
 }
 
 unsigned gfxColour(int f) {
-    if (f == 0) return 0xffff00;               // the ship
-    if (f >= 7 && f <= 16) return 0xff0000;    // the Tidecrawler in all its looks
-    if (f >= 21 && f <= 24) return 0x00ff00;   // thrown fish
+    if (f == 0) return 0xffff00;             // the ship
+    if (f >= 7 && f <= 16) return 0xff0000;  // the Tidecrawler in all its looks
+    if (f >= 21 && f <= 24) return 0x00ff00; // thrown fish
     return 0;
 }
 unsigned glyphColour(int f) { return f > 0 ? 0x00ffff : 0; }
@@ -58,7 +59,8 @@ fs::path makeFightData() {
 
 bool near(unsigned rgb, unsigned want, int tolerance = 8) {
     for (int shift : {16, 8, 0})
-        if (std::abs(static_cast<int>(rgb >> shift & 255) - static_cast<int>(want >> shift & 255)) > tolerance)
+        if (std::abs(static_cast<int>(rgb >> shift & 255) - static_cast<int>(want >> shift & 255)) >
+            tolerance)
             return false;
     return true;
 }
@@ -107,7 +109,8 @@ TEST(FightScreen, RebornPhaseShowsTheTidecrawlerFishShipAndMarquee) {
     }
     const int count = static_cast<int>(pl[App::kMarqueeCount]);
     const float shift = rt_Brinefall_jscrw + 128 - 103.5f; // first letter lands at x = 100
-    for (int n = 0; n < count; ++n) app->marquee[App::kMarqueePlane + n] -= shift;
+    for (int n = 0; n < count; ++n)
+        app->marquee[App::kMarqueePlane + n] -= shift;
 
     app->bgB = 80; // the sea has long reached its colour
     host.Update();
@@ -119,7 +122,8 @@ TEST(FightScreen, RebornPhaseShowsTheTidecrawlerFishShipAndMarquee) {
     EXPECT_TRUE(near(sea, 0x000050, 3)) << std::hex << sea;
     EXPECT_TRUE(near(host.Pixel(450, 200), 0xff0000)) << std::hex << host.Pixel(450, 200);
     EXPECT_TRUE(near(host.Pixel(100, 300), 0xffff00)) << std::hex << host.Pixel(100, 300);
-    for (const auto &f : fish) EXPECT_TRUE(near(host.Pixel(f[0], f[1]), 0x00ff00)) << f[0] << "," << f[1];
+    for (const auto &f : fish)
+        EXPECT_TRUE(near(host.Pixel(f[0], f[1]), 0x00ff00)) << f[0] << "," << f[1];
     EXPECT_TRUE(near(host.Pixel(450, 200 + 40), sea)); // the Tidecrawler's square ends 20 below its centre
 
     // The first marquee letter, riding its wave at the bottom of the screen.

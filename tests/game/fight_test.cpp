@@ -48,13 +48,15 @@ class Fight : public ::testing::Test {
     }
     int count(int kind) {
         int n = 0;
-        for (int i = 0; i <= 100; ++i) n += O(i, 0) == kind;
+        for (int i = 0; i <= 100; ++i)
+            n += O(i, 0) == kind;
         return n;
     }
     int put(int kind, float x, float y, float vx = 0, float vy = 0) {
         int o = app->p_FreeObj(100);
         EXPECT_GE(o, 0);
-        for (int f = 0; f < 10; ++f) app->obj[o + f] = 0;
+        for (int f = 0; f < 10; ++f)
+            app->obj[o + f] = 0;
         app->obj[o] = static_cast<float>(kind);
         app->obj[o + 1] = x;
         app->obj[o + 2] = y;
@@ -64,8 +66,10 @@ class Fight : public ::testing::Test {
     }
     // Sound slots emptied except fakes at the given slots: each play then takes one channel turn.
     void onlySounds(std::initializer_list<int> slots) {
-        for (int i = 0; i < 100; ++i) gc_assign(app->sfx[i], static_cast<c_Sound *>(nullptr));
-        for (int s : slots) gc_assign(app->sfx[s], (new c_Sound)->m_new(nullptr));
+        for (int i = 0; i < 100; ++i)
+            gc_assign(app->sfx[i], static_cast<c_Sound *>(nullptr));
+        for (int s : slots)
+            gc_assign(app->sfx[s], (new c_Sound)->m_new(nullptr));
         app->opt[5] = 2;
     }
     // Frames of the image records of one slot drawn around a screen height.
@@ -173,7 +177,8 @@ TEST_F(Fight, FishHurtWithinTheirRadiusOnceASecondAndEightHitsEndTheGame) {
     EXPECT_EQ(P(App::kHurtTimer), 0);
     EXPECT_FALSE(framesAt(1, py - app->camY, 1).empty()); // drawn in the update it died
     host.Update();
-    for (int f : framesAt(1, py - app->camY, 1)) EXPECT_NE(f, 0);
+    for (int f : framesAt(1, py - app->camY, 1))
+        EXPECT_NE(f, 0);
     EXPECT_FALSE(hitBy(App::kObjFish, 0)); // nothing hurts a wreck
 }
 
@@ -204,7 +209,8 @@ TEST_F(Fight, HitsOnTheTidecrawlerKnockOffPlatesAndScore) {
         }
         EXPECT_TRUE(found);
     }
-    for (int h = 7; h <= 10; ++h) hit();
+    for (int h = 7; h <= 10; ++h)
+        hit();
     EXPECT_EQ(app->score, 10);
     EXPECT_EQ(count(App::kObjPlate), 14);
 
@@ -236,7 +242,8 @@ TEST_F(Fight, PhasesFollowTheCameraThePlatesAndTheEndTimer) {
     // Approach: the warning by the camera's position.
     auto centreText = [&]() {
         std::string s;
-        for (int f : framesAt(app->font, sh / 2, 30)) s += static_cast<char>(f + 32);
+        for (int f : framesAt(app->font, sh / 2, 30))
+            s += static_cast<char>(f + 32);
         return s;
     };
     app->camX = app->camTargetX = 330;
@@ -327,7 +334,8 @@ TEST_F(Fight, SwellingFishComeInStaggeredGroups) {
         ASSERT_LE(spacing, 3);
         ASSERT_GE(timers.size(), 2u);
         ASSERT_LE(timers.size(), 5u);
-        for (size_t j = 0; j < timers.size(); ++j) EXPECT_EQ(timers[j], -spacing * static_cast<float>(j));
+        for (size_t j = 0; j < timers.size(); ++j)
+            EXPECT_EQ(timers[j], -spacing * static_cast<float>(j));
         sawFiveSpacedByThree |= timers.size() == 5 && spacing == 3;
         EXPECT_EQ(P(App::kMouthOffset), 2);
     }
@@ -359,7 +367,8 @@ TEST_F(Fight, ABurstWithAFullTableStillTakesSixteenUpdatesAndFourLevels) {
     P(App::kPhase) = 3;
     P(App::kThrowTimer) = -1000;
     app->p_ResetObj();
-    for (int i = 0; i <= 100; ++i) put(App::kObjFish, app->camX + 400 + i, 40);
+    for (int i = 0; i <= 100; ++i)
+        put(App::kObjFish, app->camX + 400 + i, 40);
     P(App::kBurstLeft) = 16;
     P(App::kThrowLevel) = 1;
     for (int u = 1; u <= 16; ++u) {
@@ -386,14 +395,15 @@ TEST_F(Fight, ParticlePoolTakesTheHighestFreeRecordAndDropsWhenFull) {
     app->p_ThrowParticle(10, 20, 2, 6, -3717, -3717);
     EXPECT_EQ(app->part[2500], 1);
     EXPECT_EQ(app->part[2490], 2);
-    EXPECT_NEAR(app->part[2503], 2, 1e-5);  // 90 degrees: to the right
+    EXPECT_NEAR(app->part[2503], 2, 1e-5); // 90 degrees: to the right
     EXPECT_NEAR(app->part[2504], 0, 1e-5);
     const float speed = std::hypot(app->part[2493], app->part[2494]);
     EXPECT_GE(speed, 3);
     EXPECT_LE(speed, 8);
     EXPECT_EQ(app->p_FreeParticle(), 2480);
 
-    for (int p = 0; p <= 250; ++p) app->part[p * 10] = 4;
+    for (int p = 0; p <= 250; ++p)
+        app->part[p * 10] = 4;
     std::vector<float> before(app->part.Data(), app->part.Data() + 5100);
     const int seed = rt_random_Seed;
     app->p_ThrowParticle(1, 2, 1, 9, 0, 1);
@@ -418,7 +428,6 @@ TEST_F(Fight, AnOverbrightParticleStaysOpaqueThenFades) {
     }
     EXPECT_GE(freedAt, 130);
     EXPECT_LE(freedAt, 131);
-
 }
 
 TEST_F(Fight, StarsWrapRoundWithANewLook) {
@@ -505,7 +514,8 @@ TEST_F(Fight, MarqueeScrollsOnlyWhenRebornAndShotLettersSinkAndComeBack) {
     std::vector<float> start(x, x + count);
     host.Update(5);
     EXPECT_EQ(std::vector<float>(x, x + count), start);
-    for (int r : host.Records(89)) EXPECT_GE(host.Record(r)[1], sw + 128); // beyond the right edge
+    for (int r : host.Records(89))
+        EXPECT_GE(host.Record(r)[1], sw + 128); // beyond the right edge
 
     P(App::kPhase) = 3;
     P(App::kThrowTimer) = -1000;
@@ -514,10 +524,13 @@ TEST_F(Fight, MarqueeScrollsOnlyWhenRebornAndShotLettersSinkAndComeBack) {
 
     // One letter on screen, everything else far off; a shot through it scores once and sinks it.
     int n = 0;
-    while (glyph[n] == 0) ++n;
+    while (glyph[n] == 0)
+        ++n;
     int space = n;
-    while (glyph[space] != 0) ++space;
-    for (int i = 0; i < count; ++i) x[i] = 5000;
+    while (glyph[space] != 0)
+        ++space;
+    for (int i = 0; i < count; ++i)
+        x[i] = 5000;
     x[n] = 203.5f;
     x[space] = 403.5f;
     const int score = app->score;
@@ -615,7 +628,8 @@ TEST(WholeFight, FromTheMenuThroughAllFourPhasesToGameOverAndBack) {
     // The fight keeps running under the overlay until it hands back to the menu.
     if (held) host.KeyUp(held == 1 ? 38 : 40);
     host.KeyUp(32);
-    for (int i = 0; i < 200 && app->gameMode == 10; ++i) host.Update();
+    for (int i = 0; i < 200 && app->gameMode == 10; ++i)
+        host.Update();
     host.Update(5);
     EXPECT_EQ(app->gameMode, 1);
 
