@@ -418,26 +418,6 @@ c_Stack3 *rt_asyncevent__sources;
 c_IAsyncEventSource *rt_asyncevent__current;
 static gc_root root_asyncevent_sources(rt_asyncevent__sources);
 
-c_Stack3 *c_Stack3::m_new() {
-    gc_assign(m_data, Array<c_IAsyncEventSource *>());
-    m_length = 0;
-    return this;
-}
-
-void c_Stack3::p_Push(c_IAsyncEventSource *value) {
-    if (m_length == m_data.Length()) gc_assign(m_data, m_data.Resize(m_length * 2 + 10));
-    gc_assign(m_data[m_length], value);
-    m_length += 1;
-}
-
-bool c_Stack3::p_Contains(c_IAsyncEventSource *value) {
-    for (int i = 0; i < m_length; ++i)
-        if (m_data[i] == value) return true;
-    return false;
-}
-
-void c_Stack3::mark() { gc_mark_q(m_data); }
-
 void rt_asyncevent_AddAsyncEventSource(c_IAsyncEventSource *source) {
     if (!rt_asyncevent__sources) gc_assign(rt_asyncevent__sources, (new c_Stack3)->m_new());
     if (rt_asyncevent__sources->p_Contains(source)) rtError(String("Async event source is already active"));

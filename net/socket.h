@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "runtime/containers.h"
 #include "runtime/databuffer.h"
 #include "runtime/thread.h"
 
@@ -188,17 +189,11 @@ class c_Socket : public Object, public c_IAsyncEventSource {
 
 // ---- the event pump ----
 
-// The registered event sources: an element array and a length.
-class c_Stack3 : public Object {
+// The registered event sources.
+class c_Stack3 : public c_StackOf<c_IAsyncEventSource *> {
   public:
-    Array<c_IAsyncEventSource *> m_data;
-    int m_length = 0;
-
-    c_Stack3 *m_new();
-    void p_Push(c_IAsyncEventSource *value);
-    bool p_Contains(c_IAsyncEventSource *value);
-    c_IAsyncEventSource *p_Get(int i) { return m_data[i]; }
-    void mark() override;
+    c_Stack3 *m_new() { p_Init(); return this; }
+    void p_Push(c_IAsyncEventSource *value) { p_PushOne(value); }
 };
 
 extern c_Stack3 *rt_asyncevent__sources;

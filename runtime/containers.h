@@ -14,43 +14,79 @@ class c_DisplayMode : public Object {
     }
 };
 
-// Stack of display modes.
-class c_Stack : public Object {
+// The shape every stack shares: the live elements are the first m_length of m_data, whose length is
+// the capacity; freed slots are blanked to the element's empty value so nothing stays reachable.
+template <class T> class c_StackOf : public Object {
   public:
-    Array<c_DisplayMode *> m_data;
+    Array<T> m_data;
     int m_length = 0;
 
-    c_Stack *m_new();
-    c_Stack *m_new2(Array<c_DisplayMode *> values);
-    void p_Push(c_DisplayMode *value);
-    void p_Push2(Array<c_DisplayMode *> values, int offset, int count);
-    void p_Push3(Array<c_DisplayMode *> values, int offset);
-    Array<c_DisplayMode *> p_ToArray();
-    void p_Length(int n);
+    void p_Init() {
+        gc_assign(m_data, Array<T>());
+        m_length = 0;
+    }
+    void p_Init(Array<T> values) {
+        gc_assign(m_data, values.Slice(0));
+        m_length = values.Length();
+    }
+    void p_PushOne(T value) {
+        if (m_length == m_data.Length()) gc_assign(m_data, m_data.Resize(m_length * 2 + 10));
+        if constexpr (std::is_pointer_v<T>)
+            gc_assign(m_data[m_length], value);
+        else
+            m_data[m_length] = value;
+        m_length += 1;
+    }
+    void p_PushRange(Array<T> values, int offset, int count) {
+        for (int i = 0; i < count; ++i) p_PushOne(values[offset + i]);
+    }
+    Array<T> p_ToArray() {
+        Array<T> out(m_length);
+        for (int i = 0; i < m_length; ++i) out[i] = m_data[i];
+        return out;
+    }
+    void p_Length(int n) {
+        if (n < m_length) {
+            for (int i = n; i < m_length; ++i) m_data[i] = T();
+        } else if (n > m_data.Length()) {
+            int cap = m_length * 2 + 10;
+            gc_assign(m_data, m_data.Resize(cap > n ? cap : n));
+        }
+        m_length = n;
+    }
     int p_Length2() { return m_length; }
-    c_DisplayMode *p_Get(int i) { return m_data[i]; }
-    void p_Clear();
-    void mark() override;
+    T p_Get(int i) { return m_data[i]; }
+    bool p_Contains(T value) {
+        for (int i = 0; i < m_length; ++i)
+            if (m_data[i] == value) return true;
+        return false;
+    }
+    void p_Clear() {
+        for (int i = 0; i < m_length; ++i) m_data[i] = T();
+        m_length = 0;
+    }
+    void mark() override { gc_mark_q(m_data); }
+};
+
+// Stack of display modes.
+class c_Stack : public c_StackOf<c_DisplayMode *> {
+  public:
+    c_Stack *m_new() { p_Init(); return this; }
+    c_Stack *m_new2(Array<c_DisplayMode *> values) { p_Init(values); return this; }
+    void p_Push(c_DisplayMode *value) { p_PushOne(value); }
+    void p_Push2(Array<c_DisplayMode *> values, int offset, int count) { p_PushRange(values, offset, count); }
+    void p_Push3(Array<c_DisplayMode *> values, int offset) { p_PushRange(values, offset, values.Length() - offset); }
 };
 
 // Stack of strings.
-class c_Stack2 : public Object {
+class c_Stack2 : public c_StackOf<String> {
   public:
     static String m_NIL;
-    Array<String> m_data;
-    int m_length = 0;
-
-    c_Stack2 *m_new();
-    c_Stack2 *m_new2(Array<String> values);
-    void p_Push4(String value);
-    void p_Push5(Array<String> values, int offset, int count);
-    void p_Push6(Array<String> values, int offset);
-    Array<String> p_ToArray();
-    void p_Length(int n);
-    int p_Length2() { return m_length; }
-    String p_Get(int i) { return m_data[i]; }
-    void p_Clear();
-    void mark() override;
+    c_Stack2 *m_new() { p_Init(); return this; }
+    c_Stack2 *m_new2(Array<String> values) { p_Init(values); return this; }
+    void p_Push4(String value) { p_PushOne(value); }
+    void p_Push5(Array<String> values, int offset, int count) { p_PushRange(values, offset, count); }
+    void p_Push6(Array<String> values, int offset) { p_PushRange(values, offset, values.Length() - offset); }
 };
 
 class c_StringStack : public c_Stack2 {
