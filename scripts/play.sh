@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-cmake -S . -B build -DTIDE_TESTS=OFF >/dev/null
+cmake -S . -B build >/dev/null
 cmake --build build -j2 --target tidecrawler
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: start the game from a desktop session (or set DISPLAY, e.g. under Xvfb)." >&2

@@ -11,7 +11,7 @@ label="${1:-}"
 
 build() { # folder, display number, extra cmake flags; TARGETS limits what is built
   local dir=$1 disp=$2; shift 2
-  cmake -S . -B "$dir" -DTIDE_TEST_DISPLAY="$disp" "$@" >/dev/null
+  cmake -S . -B "$dir" -DTIDE_TESTS=ON -DTIDE_TEST_DISPLAY="$disp" "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" ${TARGETS:+--target $TARGETS}
 }
 
