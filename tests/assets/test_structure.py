@@ -20,8 +20,12 @@ import unittest
 import numpy as np
 from PIL import Image
 
-DATA = os.environ.get("TIDE_DATA") or os.path.join(
-    os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "data")
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DATA = os.environ.get("TIDE_DATA") or os.path.join(ROOT, "data")
+
+# The text layout's spacing table, shared with the generator that fits the glyphs to it.
+sys.path.insert(0, os.path.join(ROOT, "tools", "assets"))
+from pixfont import advance_adjust as adjust  # noqa: E402
 
 LEVELS = {1: "", 2: "-hd", 4: "-hd2"}
 
@@ -70,18 +74,6 @@ def frame_origins(sheet_w, sheet_h, fw, fh, count):
         out.append((cx, cy))
         cx += fw
     return out
-
-
-def adjust(ch):
-    if ch in "mw":
-        return 2
-    if ch in "MW":
-        return 1
-    if ch in "fil":
-        return -3
-    if ch in "jknrstz":
-        return -1
-    return 0
 
 
 class FrameWalk(unittest.TestCase):
