@@ -111,36 +111,28 @@ float *newRecord(c_MyApp *app) {
 
 } // namespace
 
-void c_MyApp::p_DrawImg(int slot, float x, float y, float frame) {
-    float *d = newRecord(this);
-    if (!d) return;
-    d[0] = static_cast<float>(slot);
-    d[1] = x;
-    d[2] = y;
-    d[3] = drawRot;
-    d[4] = drawScaleX;
-    d[5] = drawScaleY;
-    d[6] = frame;
-}
-
-// Rectangles, ovals and lines share one record layout: kind, two points' worth of numbers, rotation.
-static void shape_record(c_MyApp *app, float kind, float a, float b, float c, float e) {
+// Images, rectangles, ovals and lines share one record layout: kind, position, rotation, three values.
+static void rotated_record(c_MyApp *app, float kind, float x, float y, float a, float b, float c) {
     float *d = newRecord(app);
     if (!d) return;
     d[0] = kind;
-    d[1] = a;
-    d[2] = b;
+    d[1] = x;
+    d[2] = y;
     d[3] = app->drawRot;
-    d[4] = c;
-    d[5] = e;
-    d[6] = 0;
+    d[4] = a;
+    d[5] = b;
+    d[6] = c;
 }
 
-void c_MyApp::p_Rect(float x, float y, float w, float h) { shape_record(this, kKindRect, x, y, w, h); }
+void c_MyApp::p_DrawImg(int slot, float x, float y, float frame) {
+    rotated_record(this, static_cast<float>(slot), x, y, drawScaleX, drawScaleY, frame);
+}
 
-void c_MyApp::p_Oval(float x, float y, float rx, float ry) { shape_record(this, kKindOval, x, y, rx, ry); }
+void c_MyApp::p_Rect(float x, float y, float w, float h) { rotated_record(this, kKindRect, x, y, w, h, 0); }
 
-void c_MyApp::p_Line(float x1, float y1, float x2, float y2) { shape_record(this, kKindLine, x1, y1, x2, y2); }
+void c_MyApp::p_Oval(float x, float y, float rx, float ry) { rotated_record(this, kKindOval, x, y, rx, ry, 0); }
+
+void c_MyApp::p_Line(float x1, float y1, float x2, float y2) { rotated_record(this, kKindLine, x1, y1, x2, y2, 0); }
 
 void c_MyApp::p_Tri(float x1, float y1, float x2, float y2, float x3, float y3) {
     float *d = newRecord(this);

@@ -161,13 +161,7 @@ static inline void Transform(c_GraphicsContext *c, float ix, float iy, float jx,
     float njy = jx * c->iy + jy * c->jy;
     float ntx = tx * c->ix + ty * c->jx + c->tx;
     float nty = tx * c->iy + ty * c->jy + c->ty;
-    c->ix = nix;
-    c->iy = niy;
-    c->jx = njx;
-    c->jy = njy;
-    c->tx = ntx;
-    c->ty = nty;
-    MatrixChanged(c);
+    rt_graphics_SetMatrix(nix, niy, njx, njy, ntx, nty);
 }
 
 int rt_graphics_Transform(float ix, float iy, float jx, float jy, float tx, float ty) {
