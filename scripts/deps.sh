@@ -1,29 +1,56 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, playing and testing need, skipping those already present.
+# deps.sh play|test: installs the Debian packages that are missing for playing (build the game and run
+# it) or for testing (all of that, plus what the test suites and the asset checks use).
 set -euo pipefail
 
-PACKAGES=(
-  # build
-  build-essential cmake pkg-config git
-  # runtime libraries
+# Building and playing.
+PLAY=(
+  build-essential cmake pkg-config
   libglfw3-dev libgl-dev libgl1-mesa-dri libopenal-dev libstb-dev
-  # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+)
+# What the tests add: the test framework, a virtual display with a window manager and input
+# injection, image and sound tools for the checks, and the asset generator's Python.
+TEST=(
+  googletest libgtest-dev libgmock-dev
   xvfb xauth xdotool x11-utils openbox imagemagick libx11-dev libxrandr-dev
   python3 python3-pil python3-numpy vorbis-tools sox
 )
 
+case "${1:-}" in
+play) wanted=("${PLAY[@]}") ;;
+test) wanted=("${PLAY[@]}" "${TEST[@]}") ;;
+list-play) echo "${PLAY[*]}"; exit 0 ;;
+list-test) echo "${PLAY[*]} ${TEST[*]}"; exit 0 ;;
+*) echo "usage: $0 play|test|list-play|list-test" >&2; exit 2 ;;
+esac
+
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-SUDO=""
+SUDO=()
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "Installing ${missing[*]} needs root: run as root or install sudo." >&2; exit 1; }
-  SUDO=sudo
+  if command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+    SUDO=(sudo -n)
+  elif command -v sudo >/dev/null && [ -t 0 ]; then
+    SUDO=(sudo)
+  else
+    echo "Some packages are missing. Run this as root, then run $0 again:" >&2
+    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
 fi
-echo "Installing: ${missing[*]}"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+# apt's progress goes to a log; only a failure shows it.
+log=$(mktemp /tmp/tidecrawler-apt.XXXXXX)
+trap 'rm -f "$log"' EXIT
+echo "Installing ${#missing[@]} Debian packages: ${missing[*]}"
+if ! "${SUDO[@]}" apt-get update -q >"$log" 2>&1 ||
+  ! "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}" >>"$log" 2>&1; then
+  echo "Installing the packages failed; apt-get said:" >&2
+  tail -n 30 "$log" >&2
+  exit 1
+fi

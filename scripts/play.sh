@@ -2,7 +2,7 @@
 # Installs what is missing, builds the game and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh play
 cmake -S . -B build >/dev/null
 cmake --build build -j2 --target tidecrawler
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -4,7 +4,7 @@
 # Pass a CTest label (unit, gl, audio, net, e2e, assets, tsan) to run one group in the plain build only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh test
 
 jobs=2
 label="${1:-}"
