@@ -38,8 +38,16 @@ ALuint gxtkChannel::AL_Source() {
     return 0;
 }
 
+// Every way out of the process ends in exit(), so the device is closed there. OpenAL complains at
+// exit about a device left open.
+static void close_audio_at_exit() {
+    if (gxtkAudio::audio) gxtkAudio::audio->Close();
+}
+
 gxtkAudio::gxtkAudio() {
     audio = this;
+    static bool registered = false;
+    if (!registered) registered = std::atexit(close_audio_at_exit) == 0;
     alcDevice = alcOpenDevice(nullptr);
     if (!alcDevice) alcDevice = alcOpenDevice("Generic Hardware");
     if (!alcDevice) alcDevice = alcOpenDevice("Generic Software");
@@ -66,7 +74,24 @@ gxtkAudio::gxtkAudio() {
 
 // The device lives for the whole run; if one is ever dropped, it must stop being the current one.
 gxtkAudio::~gxtkAudio() {
+    Close();
     if (audio == this) audio = nullptr;
+}
+
+void gxtkAudio::Close() {
+    if (!alcDevice) return;
+    for (gxtkChannel &chan : channels) {
+        if (chan.source) {
+            alSourceStop(chan.source);
+            alDeleteSources(1, &chan.source);
+        }
+        chan = gxtkChannel();
+    }
+    alcMakeContextCurrent(nullptr);
+    if (alcContext) alcDestroyContext(alcContext);
+    alcCloseDevice(alcDevice);
+    alcContext = nullptr;
+    alcDevice = nullptr;
 }
 
 void gxtkAudio::mark() {

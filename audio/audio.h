@@ -62,6 +62,8 @@ class gxtkAudio : public Object {
     virtual int SetMusicVolume(float volume);
 
     static void FlushDiscarded();
+    // Stops every channel and closes the context and the device; the process ends right after.
+    void Close();
 
   private:
     gxtkChannel *Channel(int channel);

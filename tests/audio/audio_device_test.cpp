@@ -305,6 +305,14 @@ TEST(AudioProbe, FinishedChannelsLendTheirSourcesWhenOpenALHasNoMore) {
                             dir.file("few.log")));
 }
 
+TEST(AudioProbe, LeavingWithTheDeviceOpenClosesItQuietly) {
+    TempDir dir;
+    ProbeRun run = run_probe("ExitWithTheDeviceOpen", {"ALSOFT_DRIVERS=null"}, dir.file("exit.log"));
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("[ RUN      ] Probe.ExitWithTheDeviceOpen"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("AL lib"), std::string::npos) << run.output;
+}
+
 TEST(AudioProbe, WithoutADeviceTheGameCarriesOnSilently) {
     TempDir dir;
     ProbeRun run = run_probe("WithoutDevice", {"ALSOFT_DRIVERS=nosuchbackend"}, dir.file("none.log"));

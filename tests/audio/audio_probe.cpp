@@ -3,6 +3,7 @@
 // environment set; run any other way, these skip.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "audio_support.h"
@@ -33,6 +34,15 @@ TEST_F(Probe, PlayToTheEnd) {
         int polls = 0;
         wait_for([&] { return ++polls > 50; }); // let the mixer write a while of nothing
     }
+}
+
+// Ends the process the way the game's quit does, with the device still open and a sound playing.
+TEST_F(Probe, ExitWithTheDeviceOpen) {
+    gxtkSample *loop = load(tone("loop.wav", 0.1));
+    ASSERT_NE(loop, nullptr);
+    ASSERT_EQ(audio->PlaySample(loop, 0, 1), 0);
+    std::fflush(stdout);
+    std::exit(0);
 }
 
 TEST_F(Probe, ReclaimSources) {

@@ -50,11 +50,7 @@ class DeviceTest : public ::testing::Test {
         rt_audio_SetAudioDevice(audio);
     }
     void TearDown() override {
-        alcMakeContextCurrent(nullptr);
-        if (audio->alcContext) alcDestroyContext(audio->alcContext);
-        if (audio->alcDevice) alcCloseDevice(audio->alcDevice);
-        for (gxtkChannel &chan : audio->channels)
-            chan = gxtkChannel();
+        audio->Close();
         gxtkAudio::discarded.clear();
         rt_audio_device = nullptr;
         RtGame::_game = nullptr;

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "graphics/imagedata.h"
 
@@ -60,13 +61,20 @@ void CloseWindow() {
 
 GLFWwindow *Window() { return window; }
 
+// One folder per test process, removed with everything in it when the process ends.
 std::string TempDir() {
-    static std::string dir;
-    if (dir.empty()) {
-        char tmpl[] = "/tmp/tide-graphics-XXXXXX";
-        dir = mkdtemp(tmpl);
-    }
-    return dir;
+    static struct Folder {
+        std::string path;
+        Folder() {
+            char tmpl[] = "/tmp/tide-graphics-XXXXXX";
+            if (mkdtemp(tmpl)) path = tmpl;
+        }
+        ~Folder() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+        }
+    } folder;
+    return folder.path;
 }
 
 std::string WritePng(const std::string &name, int w, int h, int depth,
