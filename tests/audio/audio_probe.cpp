@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "audio_support.h"
 
@@ -41,6 +42,7 @@ TEST_F(Probe, ExitWithTheDeviceOpen) {
     gxtkSample *loop = load(tone("loop.wav", 0.1));
     ASSERT_NE(loop, nullptr);
     ASSERT_EQ(audio->PlaySample(loop, 0, 1), 0);
+    std::filesystem::remove_all(dir.path); // exit skips the fixture's clean-up
     std::fflush(stdout);
     std::exit(0);
 }

@@ -71,6 +71,8 @@ class E2eTest : public ::testing::Test {
         ASSERT_TRUE(game_->Proc().WaitExit(15)) << "the game did not end after the close request";
         EXPECT_EQ(game_->Proc().ExitStatus(), 0) << game_->Stdout();
         EXPECT_EQ(game_->Stdout().find("Runtime Error"), std::string::npos) << game_->Stdout();
+        // The sound device is closed on the way out, so OpenAL has nothing to complain about.
+        EXPECT_EQ(game_->Stderr().find("AL lib"), std::string::npos) << game_->Stderr();
     }
 
     SaveFile ReadState() const { return ReadSaveFile(ReadFile(work_ / ".zindlestate")); }
