@@ -160,6 +160,14 @@ TEST_F(InputFlow, TwelveMillisecondTapsOnTheMenuEachAct) {
 
 TEST_F(InputFlow, SwitchingTheScreenModeInAFightDoesNotPause) {
     ASSERT_NO_FATAL_FAILURE(StartToMenu(InWorkDir()));
+    // Another window on the desktop that had the focus before: the window manager hands the focus back
+    // to it while the game's window is being replaced.
+    WindowInfo decoy = x_->OpenDecoy(4, 4, 60, 30);
+    ASSERT_TRUE(decoy.Valid());
+    ASSERT_NO_FATAL_FAILURE(LoseFocus(decoy));
+    game_->ClickTitleBar();
+    ASSERT_TRUE(game_->WaitForFocus(10));
+    ASSERT_TRUE(game_->WaitFor("01-menu-again", screens::IsMenu, 10));
     ASSERT_NO_FATAL_FAILURE(ToFight());
     x_->Tap("F11");
     auto fullScreenFight = [&](const Image &s) { return FullScreen(s) && screens::IsPlayField(s); };
