@@ -41,6 +41,28 @@ class InputFlow : public E2eTest {
         SleepSec(0.5);
     }
 
+    // Holds `key` for `sec` seconds and counts the game windows seen meanwhile and just after, the
+    // one it started with included: each switch between window and full screen is a new window.
+    size_t WindowsWhileHeld(const std::string &key, double sec) {
+        std::vector<unsigned long> windows{game_->Window().id};
+        auto look = [&] {
+            unsigned long id = game_->Window().id;
+            if (id != 0 && id != windows.back()) windows.push_back(id);
+        };
+        x_->KeyDown(key);
+        for (double end = NowSec() + sec; NowSec() < end;) {
+            look();
+            SleepSec(0.01);
+        }
+        x_->KeyUp(key);
+        for (double end = NowSec() + 1; NowSec() < end;) {
+            look();
+            SleepSec(0.05);
+        }
+        std::printf("windows while %s was held: %zu\n", key.c_str(), windows.size());
+        return windows.size();
+    }
+
     bool FullScreen(const Image &s) const {
         return s.Width() == x_->ScreenWidth() && s.Height() == x_->ScreenHeight();
     }
@@ -105,18 +127,7 @@ TEST_F(InputFlow, APauseThatComesWithTheFocusResumesOnFire) {
 
 TEST_F(InputFlow, F11HeldForTwoSecondsSwitchesOnce) {
     ASSERT_NO_FATAL_FAILURE(StartToMenu(InWorkDir()));
-    std::vector<unsigned long> windows{game_->Window().id};
-    x_->KeyDown("F11");
-    for (double end = NowSec() + 2; NowSec() < end;) {
-        unsigned long id = game_->Window().id;
-        if (id != 0 && id != windows.back()) windows.push_back(id);
-        SleepSec(0.01);
-    }
-    x_->KeyUp("F11");
-    SleepSec(1.0);
-    unsigned long id = game_->Window().id;
-    if (id != 0 && id != windows.back()) windows.push_back(id);
-    EXPECT_EQ(windows.size(), 2u) << "windows while F11 was held: " << windows.size();
+    EXPECT_EQ(WindowsWhileHeld("F11", 2.0), 2u) << "one switch to full screen";
     auto fullScreenMenu = [&](const Image &s) { return FullScreen(s) && screens::IsMenu(s); };
     EXPECT_TRUE(game_->WaitFor("02-full-screen", fullScreenMenu, 10));
 
@@ -129,6 +140,19 @@ TEST_F(InputFlow, F11HeldForTwoSecondsSwitchesOnce) {
     EXPECT_TRUE(game_->WaitFor("03-windowed", windowedMenu, 10));
     ASSERT_TRUE(game_->WaitForFocus(10));
     CloseThroughWindowManager();
+}
+
+TEST_F(InputFlow, FireHeldOnTheFullScreenLineSwitchesOnce) {
+    ASSERT_NO_FATAL_FAILURE(StartToMenu(InWorkDir()));
+    x_->Tap("Left"); // the gear
+    x_->Tap("z");
+    ASSERT_TRUE(game_->WaitFor("02-options", screens::IsOptionsBox, 10)) << "no options box";
+    SleepSec(0.8);   // the box takes keys once it has slid in
+    x_->Tap("Down"); // sound
+    x_->Tap("Down"); // full screen
+    EXPECT_EQ(WindowsWhileHeld("z", 2.0), 2u) << "one switch to full screen";
+    auto fullScreenBox = [&](const Image &s) { return FullScreen(s) && screens::IsOptionsBox(s); };
+    EXPECT_TRUE(game_->WaitFor("03-full-screen", fullScreenBox, 10));
 }
 
 TEST_F(InputFlow, TwelveMillisecondTapsOnTheMenuEachAct) {
