@@ -7,7 +7,9 @@
 
 namespace {
 
-bool keyHeld(int key) { return rt_input_KeyDown(key) != 0; }
+// A key counts as held in an update when it is down now or was hit since the last update: a tap that
+// begins and ends between two updates still acts once, and a held key behaves as it always did.
+bool keyHeld(int key) { return rt_input_KeyDown(key) != 0 || rt_input_KeyHit(key) > 0; }
 
 // Pointer position in virtual pixels. Before the first frame is rendered there is no scale yet; the
 // device pixels are taken as they are instead of dividing by zero.
@@ -23,7 +25,9 @@ int toVirtual(float device, float offset, float scale) {
 int c_MyApp::p_PlayKey(int action, int analogue, int joy) {
     if (joy < -1 || joy > 3) return 0;
     const bool pad = joy >= 0;
-    auto button = [&](int b) { return pad && rt_input_JoyDown(b, joy) != 0; };
+    auto button = [&](int b) {
+        return pad && (rt_input_JoyDown(b, joy) != 0 || rt_input_JoyHit(b, joy) > 0);
+    };
     auto entry = [&](int i) { return iCadeState[i] != 0; };
 
     if (rt_Brinefall_iCadeControls == 1) {
@@ -116,6 +120,16 @@ float c_MyApp::p_StickY(int stick, int joy) {
 
 // ---------------------------------------------------------------------------------------------
 // Steering.
+
+// A fight, and a fight resumed from the pause screen, starts with no pointer stick and no ramped keys, so
+// nothing of an earlier press steers it.
+int c_MyApp::p_ResetSteering() {
+    pointerAnchorX = -1;
+    pointerAnchorY = 0;
+    keyRampX = keyRampY = 0;
+    joyX = joyY = 0;
+    return 0;
+}
 
 int c_MyApp::p_AnalogueControl() {
     joyX = joyY = 0;
@@ -243,14 +257,15 @@ int c_MyApp::p_ReadPointer() {
     float oy = devW > 0 ? rt_Brinefall_overscan * devH / devW : 0;
     mouseX = toVirtual(rt_input_MouseX(), ox, scaleX);
     mouseY = toVirtual(rt_input_MouseY(), oy, scaleY);
-    mouseDown = rt_input_MouseDown(0) ? 1 : 0;
+    // As with keys, a click shorter than an update counts as held for the update that sees it.
+    mouseDown = rt_input_MouseDown(0) || rt_input_MouseHit(0) > 0 ? 1 : 0;
     if (mouseDown && mouseDownOld == 0) {
         mouseStartX = mouseX;
         mouseStartY = mouseY;
     }
     mouseHit = rt_input_MouseHit(0);
     for (int i = 0; i < 10; ++i) {
-        if (rt_Brinefall_isOuya == 0 && rt_input_TouchDown(i)) {
+        if (rt_Brinefall_isOuya == 0 && (rt_input_TouchDown(i) || rt_input_KeyHit(384 + i) > 0)) {
             touchDown[i] = 1;
             touchX[i] = toVirtual(rt_input_TouchX(i), ox, scaleX);
             touchY[i] = toVirtual(rt_input_TouchY(i), oy, scaleY);

@@ -25,6 +25,7 @@ int c_MyApp::p_LoadGame() {
     gameMode = 10;
     p_PlayTune(String("testmusic"), 1);
     p_FlushGame();
+    p_ResetSteering();
 
     for (int i = 0; i < 16; ++i) {
         obj[i * 10] = kObjPlate;

@@ -258,7 +258,7 @@ int c_MyApp::p_Menu() {
         p_DrawImg(97, px, py, 3);
     }
     bool playPressed = false;
-    if (menuRow == 1 && p_MouseIn_Centered(px, py, 128, 128) && pointerLatch == 0 && noOverlay()) {
+    if (p_MouseIn_Centered(px, py, 128, 128) && pointerLatch == 0 && noOverlay()) {
         playPressed = true;
         menuRow = 1;
         p_PlaySFX(98, 1, 1, 0);

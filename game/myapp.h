@@ -128,6 +128,7 @@ class c_MyApp : public c_App, public c_IOnHttpRequestComplete {
     float p_StickX(int stick, int joy);
     float p_StickY(int stick, int joy);
     int p_AnalogueControl();
+    int p_ResetSteering();
     int p_iCade(int on);
     int p_iCadeLetter(int ch); // one character of the cabinet's letter protocol
     int p_ReadPointer();       // update step 6
@@ -206,6 +207,8 @@ class c_MyApp : public c_App, public c_IOnHttpRequestComplete {
     int p_OptionBox();
     int p_PauseMenu();
     int p_FullscreenFlip();
+    int p_SetFullscreen(int on); // opens the full-screen or the 640 x 480 window and notes the choice
+    static constexpr int kOptFullscreen = 20; // the setting that keeps the full-screen choice (1 = full)
     int p_ShowBadges();
     int p_Load();
     int p_Save();

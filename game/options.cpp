@@ -17,15 +17,23 @@ constexpr int kBoxKeys[] = {0, 3, 5, 8, 10, 11, 12, 13, 14, 15, 16, 17, 99};
 
 // Full screen takes the desktop's own size; going back gives the 640 x 480 window. The host replaces the
 // window either way, and the next replay sees the new size and reloads the pictures for it.
-int c_MyApp::p_FullscreenFlip() {
-    fullscreen = fullscreen ? 0 : 1;
+int c_MyApp::p_SetFullscreen(int on) {
     c_DisplayMode *desk = rt_app_DesktopMode();
-    if (fullscreen && desk && desk->m_width > 0 && desk->m_height > 0) {
+    if (on && desk && desk->m_width > 0 && desk->m_height > 0) {
+        fullscreen = 1;
         rt_app_SetDeviceWindow(desk->m_width, desk->m_height, 1);
     } else {
         fullscreen = 0; // without a desktop size there is only the window
         rt_app_SetDeviceWindow(640, 480, 0);
     }
+    opt[kOptFullscreen] = fullscreen;
+    return 0;
+}
+
+// The choice is kept with the settings at once: the window's close button ends the game without saving.
+int c_MyApp::p_FullscreenFlip() {
+    p_SetFullscreen(fullscreen ? 0 : 1);
+    p_Save();
     return 0;
 }
 
@@ -311,7 +319,10 @@ int c_MyApp::p_PauseMenu() {
         pauseMenuY = std::min(pauseMenuY + 24, tide_int(jscrh / 2));
     } else if (pauseMenuOn == -1) {
         pauseMenuY -= 24;
-        if (pauseMenuY < -32) paused = 0;
+        if (pauseMenuY < -32) {
+            paused = 0;
+            p_ResetSteering();
+        }
     }
 
     p_PauseToy();

@@ -106,6 +106,13 @@ int c_MyApp::p_OnCreate() {
     for (int i = 0; i <= 30; ++i)
         hiScores[i] = 0;
     p_Load();
+    // The window opens the way the player left it. Only 1 means full screen, so older saves open windowed.
+    if (opt[kOptFullscreen] == 1) {
+        p_SetFullscreen(1);
+        rt_app_ValidateDeviceWindow(false);
+        lastDevW = rt_app_DeviceWidth();
+        lastDevH = rt_app_DeviceHeight();
+    }
     for (int i = 0; i <= 32; ++i)
         channelIds[i] = i;
     return 0;
@@ -198,6 +205,8 @@ int c_MyApp::p_ModeStep() {
         p_LoadMenu();
         p_PlaySFXVol(96, 1);
         gameMode = 1;
+        // Whatever is still held from the fight (fire through the last hit) must not act on the menu.
+        keyLatch = pointerLatch = 1;
         p_Menu();
         break;
     case 4:
@@ -253,8 +262,9 @@ int c_MyApp::p_DebugLine() {
 
 int c_MyApp::p_InGame() {
     p_ResetDraw();
+    // Once the game is over there is nothing left to pause: the overlay runs its course.
     int pauseKey = p_PlayKeyAll(99, 0) > 0 || (rt_Brinefall_isOuya == 1 && p_PlayKeyAll(13, 0) > 0);
-    if (pauseKey && paused == 0 && keyLatch == 0) {
+    if (pauseKey && paused == 0 && keyLatch == 0 && gameOver == 0) {
         keyLatch = 1;
         paused = 1;
         pauseMenuOn = 1;
@@ -267,7 +277,7 @@ int c_MyApp::p_InGame() {
         p_Alpha(1);
         float hw = imgInfo[97 * 3] * imgScale * drawScaleX / 2;
         float hh = imgInfo[97 * 3 + 1] * imgScale * drawScaleY / 2;
-        if (mouseDown > 0 && paused == 0) {
+        if (mouseDown > 0 && paused == 0 && gameOver == 0) {
             for (int i = 0; i < 10; ++i) {
                 if (std::fabs(touchX[i] - 16.0f) < hw && std::fabs(touchY[i] - 16.0f) < hh) {
                     paused = 1;
@@ -295,14 +305,16 @@ static void forget_icade(c_MyApp *app) {
     rt_Brinefall_iCadeControls = 0;
 }
 
-// A running game comes back paused, with its menu already in place; the menus are never paused.
+// A running game comes back paused, with its menu already in place and Resume selected; the menus and a
+// game that is already over are never paused.
 static void pause_for_focus(c_MyApp *app) {
-    if (app->gameMode < 10) {
+    if (app->gameMode < 10 || app->gameOver > 0) {
         app->paused = app->pauseMenuOn = app->pauseMenuY = 0;
     } else {
         app->paused = 1;
         app->pauseMenuOn = 1;
         app->pauseMenuY = tide_int(rt_Brinefall_jscrh / 2);
+        app->pauseSel = 0;
     }
 }
 

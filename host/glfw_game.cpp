@@ -15,6 +15,8 @@ RtGlfwGame *RtGlfwGame::_glfwGame;
 static const char *const window_title = "The Final Tidecrawler";
 // Most catch-up updates in one frame; a longer backlog is dropped.
 static const int max_catch_up = 4;
+// How long a window the game asked for may take to get the focus before it counts as lost (seconds).
+static const double focus_grace = 2.0;
 
 double RtGlfwClock::Now() { return glfwGetTime(); }
 
@@ -59,7 +61,9 @@ int RtGlfwGame::Millisecs() {
 
 bool RtGlfwGame::WindowOpened() { return _window && !glfwWindowShouldClose(_window); }
 
-bool RtGlfwGame::WindowActive() { return _window && _focused && !_iconified; }
+bool RtGlfwGame::WindowActive() {
+    return _window && !_iconified && (_focused || (_focusGraceUntil > 0 && _clock->Now() < _focusGraceUntil));
+}
 
 void RtGlfwGame::SwapWindow() {
     if (_window) glfwSwapBuffers(_window);
@@ -74,6 +78,7 @@ void RtGlfwGame::UpdateEvents() {
         WaitEvents();
     else
         PollEvents();
+    ForgetReleasedKeys();
 }
 
 void RtGlfwGame::Run() {
@@ -145,6 +150,7 @@ static bool read_desktop_mode(GLFWwindow *window, int *desktop) {
 
 void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
                                int stencil, bool fullscreen) {
+    bool replacing = _window != nullptr;
     if (_window) {
         ReleaseHeldKeys();
         // Destroying a full-screen window gives the monitor its desktop mode back.
@@ -205,6 +211,7 @@ void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
     glfwGetWindowSize(_window, &_width, &_height);
     _focused = glfwGetWindowAttrib(_window, GLFW_FOCUSED) != 0;
     _iconified = glfwGetWindowAttrib(_window, GLFW_ICONIFIED) != 0;
+    _focusGraceUntil = replacing && !_focused ? _clock->Now() + focus_grace : 0;
 }
 
 void RtGlfwGame::SetDeviceWindow(int width, int height, int flags) {
@@ -226,7 +233,9 @@ void RtGlfwGame::OnWindowSize(GLFWwindow *window, int width, int height) {
 }
 
 void RtGlfwGame::OnWindowFocus(GLFWwindow *window, int focused) {
-    if (_glfwGame && window == _glfwGame->_window) _glfwGame->_focused = focused != 0;
+    if (!_glfwGame || window != _glfwGame->_window) return;
+    _glfwGame->_focused = focused != 0;
+    _glfwGame->_focusGraceUntil = 0; // from now on the window system's word holds
 }
 
 void RtGlfwGame::OnWindowIconify(GLFWwindow *window, int iconified) {

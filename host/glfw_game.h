@@ -91,8 +91,14 @@ class RtGlfwGame : public RtGame {
     static void OnWindowIconify(GLFWwindow *window, int iconified);
     static int TransKey(int glfwKey); // GLFW key token -> game key code (0 when none)
     static int KeyToChar(int key);    // game key code -> character for the char queue (0 when none)
-    // Sends a key-up for every key GLFW reports held, so none stays down across a window change.
+    // Sends a key-up for every key GLFW reports held, so none stays down across a window change. Such a
+    // key stays released for the game until it is really let go: its autorepeat, which reaches the new
+    // window as a fresh press, is not passed on.
     void ReleaseHeldKeys();
+    // Whether the key (a GLFW token) is one the host released itself and the player still holds.
+    bool HeldThroughWindowChange(int glfwKey) const;
+    // Player pad mappings from SDL_GAMECONTROLLERCONFIG, the variable most Linux games read.
+    static void LoadPadMappings();
 
   protected:
     // What the loop asks of the window system; tests replace these to drive frames without a window.
@@ -105,6 +111,10 @@ class RtGlfwGame : public RtGame {
     virtual String ProgramPath();
 
     void UpdateEvents();
+    // Drops the keys released through a window change once the keyboard no longer holds them.
+    void ForgetReleasedKeys();
+    // Filters the key callback for keys released through a window change; true when the event is done.
+    bool FilterReleasedKey(int glfwKey, int action);
     void ReapChildren();
     void FillAppPath();
 
@@ -122,6 +132,13 @@ class RtGlfwGame : public RtGame {
     int _height = 0;
     bool _focused = false;
     bool _iconified = false;
+    // A window the game asked for counts as active until the window system has had time to focus it:
+    // replacing the window is not a loss of focus.
+    double _focusGraceUntil = 0;
+    // Keys released by the host before a window change, by GLFW key token, and when that happened.
+    bool _releasedKeys[GLFW_KEY_LAST + 1] = {};
+    int _releasedCount = 0;
+    double _releasedAt = 0;
     // The desktop mode as it was before one of our full-screen windows changed the monitor's mode.
     int _desktop[5] = {0, 0, 0, 0, 0};
     std::once_flag _pathsOnce;

@@ -1,5 +1,9 @@
 // The desktop host's input side: GLFW's key, character and mouse callbacks turned into the game's key
 // codes and host events, and the joysticks read once per update.
+#include <dlfcn.h>
+
+#include <cstdlib>
+
 #include "host/glfw_game.h"
 #include "input/input.h"
 #include "input/joylayout.h"
@@ -59,6 +63,25 @@ const KeyTable key_table;
 // GLFW joystick slots behind the game's four ports, found afresh whenever port 0 is polled.
 int joy_slots[4] = {-1, -1, -1, -1};
 
+// Which keys the keyboard holds right now, as the X server knows it (one bit per key code). GLFW keeps
+// no such state for a window that has not seen the press, so a key released before the new window got
+// any event of it would otherwise never be seen to go up. Looked up at run time: a GLFW built for
+// another window system has no X display, and then this answers false.
+bool x_keyboard_state(char keys[32]) {
+    using GetDisplay = void *(*)();
+    using QueryKeymap = int (*)(void *, char *);
+    static GetDisplay get_display = reinterpret_cast<GetDisplay>(dlsym(RTLD_DEFAULT, "glfwGetX11Display"));
+    static QueryKeymap query_keymap = reinterpret_cast<QueryKeymap>(dlsym(RTLD_DEFAULT, "XQueryKeymap"));
+    if (!get_display || !query_keymap) return false;
+    void *display = get_display();
+    if (!display) return false;
+    query_keymap(display, keys);
+    return true;
+}
+
+// Without the keyboard's state, a released key is given back after this long (seconds).
+constexpr double released_key_timeout = 1.0;
+
 } // namespace
 
 int RtGlfwGame::TransKey(int key) {
@@ -95,6 +118,7 @@ int RtGlfwGame::KeyToChar(int key) {
 void RtGlfwGame::OnKey(GLFWwindow *, int key, int, int action, int) {
     int code = TransKey(key);
     if (code == 0 || !_game) return;
+    if (_glfwGame && _glfwGame->FilterReleasedKey(key, action)) return;
     if (action == GLFW_RELEASE) {
         _game->KeyEvent(rt_input_EventKeyUp, code);
         return;
@@ -123,8 +147,50 @@ void RtGlfwGame::ReleaseHeldKeys() {
     if (!_window) return;
     for (int key = GLFW_KEY_SPACE; key <= GLFW_KEY_LAST; ++key) {
         int code = TransKey(key);
-        if (code != 0 && glfwGetKey(_window, key) == GLFW_PRESS) KeyEvent(rt_input_EventKeyUp, code);
+        if (code == 0 || glfwGetKey(_window, key) != GLFW_PRESS) continue;
+        if (!_releasedKeys[key]) {
+            _releasedKeys[key] = true;
+            ++_releasedCount;
+        }
+        _releasedAt = _clock->Now();
+        KeyEvent(rt_input_EventKeyUp, code);
     }
+}
+
+bool RtGlfwGame::HeldThroughWindowChange(int key) const {
+    return key >= 0 && key <= GLFW_KEY_LAST && _releasedKeys[key];
+}
+
+// One press is one action: the autorepeat of a key released through a window change is dropped, and its
+// real release ends the hold (the game has had it up since the change).
+bool RtGlfwGame::FilterReleasedKey(int key, int action) {
+    if (!HeldThroughWindowChange(key)) return false;
+    if (action == GLFW_RELEASE) {
+        _releasedKeys[key] = false;
+        --_releasedCount;
+    }
+    return true;
+}
+
+void RtGlfwGame::ForgetReleasedKeys() {
+    if (_releasedCount == 0) return;
+    char keys[32] = {};
+    bool known = x_keyboard_state(keys);
+    bool timedOut = _clock->Now() - _releasedAt > released_key_timeout;
+    for (int key = GLFW_KEY_SPACE; key <= GLFW_KEY_LAST; ++key) {
+        if (!_releasedKeys[key]) continue;
+        int sc = glfwGetKeyScancode(key);
+        bool up = known ? sc <= 0 || sc > 255 || !(keys[sc >> 3] & (1 << (sc & 7))) : timedOut;
+        if (up) {
+            _releasedKeys[key] = false;
+            --_releasedCount;
+        }
+    }
+}
+
+void RtGlfwGame::LoadPadMappings() {
+    const char *mappings = std::getenv("SDL_GAMECONTROLLERCONFIG");
+    if (mappings && *mappings) glfwUpdateGamepadMappings(mappings);
 }
 
 bool RtGlfwGame::PollJoystick(int port, Array<float> joyx, Array<float> joyy, Array<float> joyz,
@@ -140,6 +206,13 @@ bool RtGlfwGame::PollJoystick(int port, Array<float> joyx, Array<float> joyy, Ar
     }
     int jid = joy_slots[port];
     if (jid < 0) return false;
+
+    // A pad GLFW knows comes in its standard layout, whatever numbers the system gives its buttons.
+    GLFWgamepadstate pad;
+    if (glfwJoystickIsGamepad(jid) && glfwGetGamepadState(jid, &pad)) {
+        rt_joy_MapGamepad(pad.axes, pad.buttons, joyx, joyy, joyz, buttons);
+        return true;
+    }
 
     int nAxes = 0, nButtons = 0;
     const float *rawAxes = glfwGetJoystickAxes(jid, &nAxes);

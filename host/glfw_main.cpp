@@ -29,6 +29,7 @@ int RtZindleGame::Main(int argc, char **argv) {
         explain_init_failure();
         std::exit(-1);
     }
+    RtGlfwGame::LoadPadMappings();
     RtZindleGame *game = new RtZindleGame();
     rt_argc = argc;
     rt_argv = argv;

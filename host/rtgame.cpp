@@ -27,15 +27,18 @@ void RtGame::Die(ThrowableObject *) {
 
 void RtGame::gc_collect() { gc_collect_step(_delegate); }
 
-// Every delegated event is guarded: a throwable that escapes ends the process through Die.
-#define RT_GUARDED(call)                                                                                         \
-    do {                                                                                                         \
-        try {                                                                                                    \
-            call;                                                                                                \
-        } catch (ThrowableObject * ex) {                                                                         \
-            Die(ex);                                                                                             \
-        }                                                                                                        \
-        gc_collect();                                                                                            \
+// Every delegated event is guarded: a throwable that escapes ends the process through Die. The collector
+// steps only after the outermost event: an event raised from inside another (the key-ups the host sends
+// when the game replaces its window during an update) must not sweep while game code is on the stack.
+#define RT_GUARDED(call)                                                                                     \
+    do {                                                                                                     \
+        ++_eventDepth;                                                                                       \
+        try {                                                                                                \
+            call;                                                                                            \
+        } catch (ThrowableObject * ex) {                                                                     \
+            Die(ex);                                                                                         \
+        }                                                                                                    \
+        if (--_eventDepth == 0) gc_collect();                                                                \
     } while (0)
 
 void RtGame::StartGame() {

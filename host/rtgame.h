@@ -80,6 +80,7 @@ class RtGame {
     int _updateRate = 0;
     bool _started = false;
     bool _suspended = false;
+    int _eventDepth = 0; // delegated events under way; the collector steps when the last one ends
 };
 
 // The state file, relative to the working directory.

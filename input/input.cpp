@@ -52,8 +52,14 @@ void c_InputDevice::p_BeginUpdate() {
     for (int port = 0; port < JoyPorts; ++port) {
         c_JoyState *state = m_joyStates[port];
         if (!state) break;
-        if (!RtGame::_game->PollJoystick(port, state->m_joyx, state->m_joyy, state->m_joyz, state->m_buttons))
+        if (!RtGame::_game->PollJoystick(port, state->m_joyx, state->m_joyy, state->m_joyz,
+                                         state->m_buttons)) {
+            // No pad here (nor on the later ports): buttons held on one that was unplugged go up.
+            for (int rest = port; rest < JoyPorts; ++rest)
+                for (int b = 0; b < 32; ++b)
+                    m_keyDown[rt_input_KeyJoystick0 + rest * 32 + b] = false;
             break;
+        }
         for (int b = 0; b < 32; ++b) {
             int key = rt_input_KeyJoystick0 + port * 32 + b;
             if (!state->m_buttons[b]) {

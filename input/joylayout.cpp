@@ -53,3 +53,18 @@ void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int 
     for (int j = 0; j < 14 && j < n; ++j)
         outButtons[j] = button_at(buttons, nButtons, layout.buttons[j]);
 }
+
+void rt_joy_MapGamepad(const float *axes, const unsigned char *buttons, Array<float> joyx, Array<float> joyy,
+                       Array<float> joyz, Array<bool> outButtons) {
+    // Standard button for each of the game's buttons 0 to 13.
+    static const int kFromPad[14] = {0, 1, 2, 3, 4, 5, 6, 7, 14, 11, 12, 13, 9, 10};
+    joyx[0] = axes[0];
+    joyy[0] = -axes[1];
+    joyz[0] = (1 + axes[4]) * 0.5f;
+    joyx[1] = axes[2];
+    joyy[1] = -axes[3];
+    joyz[1] = (1 + axes[5]) * 0.5f;
+    int n = outButtons.Length();
+    for (int j = 0; j < n; ++j)
+        outButtons[j] = j < 14 && buttons[kFromPad[j]] == 1;
+}

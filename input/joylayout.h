@@ -11,3 +11,14 @@ constexpr int rt_joy_MaxButtons = 32;
 // the buttons counted from the end.
 void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int nButtons, Array<float> joyx,
                 Array<float> joyy, Array<float> joyz, Array<bool> outButtons);
+
+// A pad in the standard layout that the window library recognises: 15 buttons (A, B, X, Y, left and right
+// shoulder, Back, Start, Guide, left and right thumb, d-pad up, right, down, left) and 6 axes (left stick
+// x and y, right stick x and y, both growing right and down; left and right trigger, -1 released to 1).
+constexpr int rt_joy_PadButtons = 15;
+constexpr int rt_joy_PadAxes = 6;
+// Fills the joystick state as the raw layouts do: buttons 0 to 13 are A (fire), B, X, Y, the shoulders,
+// Back, Start, d-pad left, up, right, down and the thumbs; sticks 0 and 1 are the left and right stick,
+// vertical growing upwards; the z values are the triggers from 0 to 1.
+void rt_joy_MapGamepad(const float *axes, const unsigned char *buttons, Array<float> joyx, Array<float> joyy,
+                       Array<float> joyz, Array<bool> outButtons);

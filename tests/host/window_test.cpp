@@ -146,6 +146,53 @@ TEST_F(RealWindow, KeysHeldAcrossAWindowChangeArriveReleased) {
     EXPECT_EQ(rec->log.find("key1"), std::string::npos) << rec->log;
 }
 
+// A host that notes every collection step, and whether game code was running when it came.
+class CollectingHost : public RtGlfwGame {
+  public:
+    bool inUpdate = false;
+    int steps = 0, stepsInUpdate = 0;
+    void gc_collect() override {
+        ++steps;
+        if (inUpdate) ++stepsInUpdate;
+        RtGlfwGame::gc_collect();
+    }
+};
+
+// An update that switches to full screen, as the game's F11 does.
+class FlipDuringUpdate : public Recorder {
+  public:
+    CollectingHost *host = nullptr;
+    void UpdateGame() override {
+        host->inUpdate = true;
+        host->SetDeviceWindow(640, 480, 1);
+        host->inUpdate = false;
+    }
+};
+
+TEST_F(RealWindow, KeysHeldAcrossASwitchTheGameMakesArriveReleasedWithoutACollection) {
+    CollectingHost game;
+    FlipDuringUpdate *flip = new FlipDuringUpdate;
+    flip->host = &game;
+    game.SetDelegate(flip);
+    game.SetDeviceWindow(640, 480, 0);
+    game.StartGame();
+    Window win = glfwGetX11Window(game.Window());
+    x11_send_key_press(dpy, win, XK_a);
+    x11_send_key_press(dpy, win, XK_Right);
+    ASSERT_TRUE(pump_until([&] {
+        return glfwGetKey(game.Window(), GLFW_KEY_A) == GLFW_PRESS &&
+               glfwGetKey(game.Window(), GLFW_KEY_RIGHT) == GLFW_PRESS;
+    }));
+    flip->log.clear();
+    int before = game.steps;
+    game.UpdateGame();
+    EXPECT_NE(flip->log.find("key2:65 "), std::string::npos) << flip->log;
+    EXPECT_NE(flip->log.find("key2:39 "), std::string::npos) << flip->log;
+    EXPECT_EQ(game.stepsInUpdate, 0) << "a collection step ran inside the update";
+    EXPECT_EQ(game.steps, before + 1); // the update's own step, after it
+    game.SetDeviceWindow(640, 480, 0);
+}
+
 TEST_F(RealWindow, CloseButtonIsOneHitOfTheCloseKeyAndTheWindowStays) {
     host.SetDeviceWindow(640, 480, 0);
     host.StartGame();

@@ -256,4 +256,51 @@ TEST_F(RealWindow, HeldKeysAreReleasedBeforeAWindowChange) {
     EXPECT_TRUE(released);
 }
 
+// F11 held through the full-screen switch it asked for: the host releases it before the change, and its
+// autorepeat on the new window (a second press of the held key stands in for it, whatever the server's
+// repeat settings) must not come back as a fresh press; the real release and the next press do.
+TEST_F(RealWindow, AKeyReleasedForAWindowChangeStaysUpUntilItIsLetGo) {
+    ASSERT_EQ(xdotool({"keydown", "F11"}), 0);
+    ASSERT_TRUE(pump_until([&] { return rt_input_KeyDown(122) == 1; }));
+    dev->p_EndUpdate();
+    game->SetDeviceWindow(640, 480, 0);
+    EXPECT_EQ(rt_input_KeyDown(122), 0);
+    std::string id = std::to_string(glfwGetX11Window(game->Window()));
+    ASSERT_EQ(xdotool({"windowfocus", "--sync", id}), 0);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(xdotool({"keydown", "F11"}), 0);
+        pump();
+    }
+    for (int i = 0; i < 40; ++i)
+        glfwWaitEventsTimeout(0.02); // time for any autorepeat too
+    EXPECT_EQ(rt_input_KeyHit(122), 0);
+    EXPECT_EQ(rt_input_KeyDown(122), 0);
+
+    ASSERT_EQ(xdotool({"keyup", "F11"}), 0);
+    pump();
+    EXPECT_FALSE(game->HeldThroughWindowChange(GLFW_KEY_F11));
+    ASSERT_EQ(xdotool({"key", "F11"}), 0);
+    ASSERT_TRUE(pump_until([&] { return rt_input_KeyHit(122) > 0; }));
+    EXPECT_EQ(rt_input_KeyHit(122), 1);
+}
+
+// Let go before the new window saw anything of it, the key is still free for its next press.
+TEST_F(RealWindow, AKeyLetGoBeforeTheNewWindowSawItPressesAgain) {
+    ASSERT_EQ(xdotool({"keydown", "space"}), 0);
+    ASSERT_TRUE(pump_until([&] { return rt_input_KeyDown(32) == 1; }));
+    game->SetDeviceWindow(640, 480, 0);
+    ASSERT_EQ(xdotool({"keyup", "space"}), 0); // before the new window has the focus
+    pump();
+    dev->p_EndUpdate();
+    std::string id = std::to_string(glfwGetX11Window(game->Window()));
+    ASSERT_EQ(xdotool({"windowfocus", "--sync", id}), 0);
+    // The frame loop looks at the keyboard after each round of events.
+    glfwPostEmptyEvent();
+    ASSERT_TRUE(game->Frame());
+    EXPECT_FALSE(game->HeldThroughWindowChange(GLFW_KEY_SPACE));
+    ASSERT_EQ(xdotool({"key", "space"}), 0);
+    ASSERT_TRUE(pump_until([&] { return rt_input_KeyHit(32) > 0; }));
+    EXPECT_EQ(rt_input_KeyHit(32), 1);
+}
+
 } // namespace

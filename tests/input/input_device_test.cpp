@@ -235,6 +235,22 @@ TEST_F(InputDevice, PollingStopsAtTheFirstMissingPortAndKeepsLaterStates) {
     dev->p_EndUpdate();
 }
 
+TEST_F(InputDevice, APadUnpluggedWithAButtonHeldReleasesIt) {
+    host.pads[0].present = true;
+    host.pads[0].nButtons = 12;
+    host.pads[0].buttons[1] = 1; // fire in the general layout
+    update();
+    ASSERT_EQ(rt_input_JoyDown(0, 0), 1);
+    host.pads[0].present = false;
+    update();
+    EXPECT_EQ(rt_input_JoyDown(0, 0), 0);
+    // Plugged in again with the button still held, it is a new press.
+    host.pads[0].present = true;
+    dev->p_BeginUpdate();
+    EXPECT_EQ(rt_input_JoyHit(0, 0), 1);
+    dev->p_EndUpdate();
+}
+
 // Raw device state through the layouts, without a device.
 struct Mapped {
     Array<float> x{2}, y{2}, z{2};
@@ -309,6 +325,49 @@ TEST(JoystickLayout, SmallDevicesReadMissingButtonsAsUp) {
     EXPECT_TRUE(m.buttons[11]); // -1 + 2 = device 1
     EXPECT_FALSE(m.buttons[8]); // -4 + 2 is before the first button
     EXPECT_FALSE(m.buttons[9]);
+}
+
+// A pad the window library recognises, in its standard order.
+struct StandardPad {
+    float axes[rt_joy_PadAxes] = {0, 0, 0, 0, -1, -1}; // triggers at rest
+    unsigned char buttons[rt_joy_PadButtons] = {};
+    Array<float> x{2}, y{2}, z{2};
+    Array<bool> out{32};
+    void map() { rt_joy_MapGamepad(axes, buttons, x, y, z, out); }
+};
+
+TEST(JoystickLayout, RecognisedPadsComeInTheStandardLayout) {
+    enum { A, B, X, Y, LB, RB, Back, Start, Guide, LThumb, RThumb, Up, Right, Down, Left };
+    // Each game button from its standard button, one at a time; Guide has no game button.
+    const int expected[14] = {A, B, X, Y, LB, RB, Back, Start, Left, Up, Right, Down, LThumb, RThumb};
+    for (int j = 0; j < 14; ++j) {
+        StandardPad pad;
+        pad.buttons[expected[j]] = 1;
+        pad.map();
+        for (int k = 0; k < 32; ++k)
+            EXPECT_EQ(pad.out[k], k == j) << "standard button " << expected[j] << ", game button " << k;
+    }
+    StandardPad guide;
+    guide.buttons[Guide] = 1;
+    guide.map();
+    for (int k = 0; k < 32; ++k)
+        EXPECT_FALSE(guide.out[k]) << k;
+
+    // Both sticks pushed up and right: x as read, y growing upwards like the left stick's always has;
+    // triggers from 0 at rest to 1 pulled.
+    StandardPad pad;
+    pad.axes[0] = 0.5f;
+    pad.axes[1] = -0.75f;
+    pad.axes[2] = 0.25f;
+    pad.axes[3] = -1.0f;
+    pad.axes[4] = 1.0f;
+    pad.map();
+    EXPECT_FLOAT_EQ(pad.x[0], 0.5f);
+    EXPECT_FLOAT_EQ(pad.y[0], 0.75f);
+    EXPECT_FLOAT_EQ(pad.x[1], 0.25f);
+    EXPECT_FLOAT_EQ(pad.y[1], 1.0f);
+    EXPECT_FLOAT_EQ(pad.z[0], 1.0f);
+    EXPECT_FLOAT_EQ(pad.z[1], 0.0f);
 }
 
 } // namespace

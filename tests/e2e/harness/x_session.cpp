@@ -3,11 +3,13 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #ifndef TIDE_SOURCE_DIR
@@ -254,6 +256,25 @@ void XSession::Tap(const std::string &key, double holdSec) {
     SleepSec(holdSec);
     KeyUp(key);
     SleepSec(holdSec);
+}
+
+// The server itself times the release (XTEST's delay), so the hold is what was asked for and not
+// stretched by the client's scheduling. libXtst is looked up at run time: only its library is installed.
+void XSession::QuickTap(const std::string &key, double holdSec) {
+    using FakeKey = int (*)(Display *, unsigned int, int, unsigned long);
+    static void *xtst = dlopen("libXtst.so.6", RTLD_LAZY);
+    static FakeKey fake = xtst ? reinterpret_cast<FakeKey>(dlsym(xtst, "XTestFakeKeyEvent")) : nullptr;
+    KeySym sym = XStringToKeysym(key.c_str());
+    KeyCode code = sym != NoSymbol && dpy_ ? XKeysymToKeycode(dpy_, sym) : 0;
+    if (fake && code) {
+        fake(dpy_, code, True, 0);
+        fake(dpy_, code, False, static_cast<unsigned long>(holdSec * 1000 + 0.5));
+        XSync(dpy_, False);
+        return;
+    }
+    char hold[32];
+    std::snprintf(hold, sizeof hold, "%.3f", holdSec);
+    Xdotool({"keydown", key, "sleep", hold, "keyup", key});
 }
 
 void XSession::MoveMouse(int x, int y) { Xdotool({"mousemove", std::to_string(x), std::to_string(y)}); }

@@ -45,6 +45,8 @@ class XSession {
     void KeyDown(const std::string &key);
     void KeyUp(const std::string &key);
     void Tap(const std::string &key, double holdSec = 0.08);
+    // A tap as short as a quick finger gives: press and release exactly `holdSec` apart.
+    void QuickTap(const std::string &key, double holdSec);
     void MoveMouse(int x, int y);
     void Click(int x, int y, double holdSec = 0.08);
 

@@ -1,0 +1,219 @@
+// How input carries from one screen to the next: keys and the pointer held through the end of a fight,
+// pauses that come with the focus, the overlay after the last hit, steering that belongs to one fight
+// only, the play icon, presses shorter than an update, and the full-screen choice across a restart.
+#include "tests/game/shell_helpers.h"
+
+namespace {
+
+// The play icon at the foot of the score strip, once the menu has slid in (virtual = device pixels).
+constexpr float kPlayX = 640 - 140 / 2, kPlayY = 480 - 48;
+
+class ScreenFlow : public ShellTest {
+  protected:
+    // Ends the running fight as the last hit does and runs the overlay until the menu shows.
+    void loseTheFight() {
+        app->gameOver = 1;
+        for (int i = 0; i < 200 && app->gameMode != 1; ++i)
+            host.Update();
+        ASSERT_EQ(app->gameMode, 1);
+    }
+    // Back on the menu with nothing held and the overlay gone.
+    void settleOnTheMenu() {
+        host.Update(60);
+        ASSERT_EQ(app->gameMode, 1);
+        ASSERT_EQ(app->gameOverTimer, 0);
+    }
+    // A press that begins and ends between two updates, and an update with nothing held after it.
+    void quickTap(int key) {
+        host.KeyDown(key);
+        host.KeyUp(key);
+        host.Update();
+        host.Update();
+    }
+};
+
+TEST_F(ScreenFlow, FireOrThePointerHeldThroughTheLastHitLeavesTheMenuOnScreen) {
+    startFight();
+    host.KeyDown(keys::kSpace); // pressed again after the start, so no latch is set in the fight
+    host.Update(5);
+    ASSERT_NO_FATAL_FAILURE(loseTheFight());
+    host.Update(60);
+    EXPECT_EQ(app->gameMode, 1) << "a held fire key started the next fight";
+    EXPECT_EQ(app->gameOverTimer, 0); // the overlay ran its course over the menu
+    host.KeyUp(keys::kSpace);
+    host.Update();
+    startFight(); // a fresh press still starts one
+
+    // The same with the pointer held on the play icon.
+    host.Update(5);
+    host.MouseDown(kPlayX, kPlayY);
+    host.Update(5);
+    ASSERT_NO_FATAL_FAILURE(loseTheFight());
+    host.Update(60);
+    EXPECT_EQ(app->gameMode, 1) << "a held pointer started the next fight";
+    host.MouseUp(kPlayX, kPlayY);
+    host.Update();
+    host.MouseDown(kPlayX, kPlayY);
+    host.Update();
+    EXPECT_EQ(app->gameMode, 11);
+}
+
+TEST_F(ScreenFlow, APauseThatComesWithTheFocusStartsOnResume) {
+    startFight();
+    tap(keys::kEscape);
+    host.Update(12);
+    tap(keys::kUp);
+    ASSERT_EQ(app->pauseSel, -1); // quit highlighted
+    tap(keys::kEscape);
+    host.Update(20);
+    ASSERT_EQ(app->paused, 0);
+
+    host.Suspend();
+    host.Resume();
+    ASSERT_EQ(app->paused, 1);
+    EXPECT_EQ(app->pauseSel, 0);
+    tap(keys::kSpace); // the natural "continue"
+    EXPECT_EQ(app->gameOver, 0);
+    EXPECT_EQ(app->pauseMenuOn, -1);
+}
+
+TEST_F(ScreenFlow, NothingPausesTheGameOverOverlay) {
+    startFight();
+    app->gameOver = 1;
+    host.Update(10);
+    tap(keys::kEscape);
+    EXPECT_EQ(app->paused, 0);
+    // Nor the pause icon, nor a focus loss.
+    app->imgInfo[97 * 3] = app->imgInfo[97 * 3 + 1] = 32;
+    app->imgScale = 1;
+    host.MouseDown(16, 16);
+    host.Update();
+    host.MouseUp(16, 16);
+    EXPECT_EQ(app->paused, 0);
+    host.Suspend();
+    host.Resume();
+    EXPECT_EQ(app->paused, 0);
+    EXPECT_EQ(app->quitGame, 0); // still "GAME OVER", not "Quit Game"
+    for (int i = 0; i < 200 && app->gameMode != 1; ++i)
+        host.Update();
+    EXPECT_EQ(app->gameMode, 1);
+    EXPECT_EQ(app->paused, 0);
+}
+
+TEST_F(ScreenFlow, EachFightAndEachResumeStartsWithItsOwnSteering) {
+    // The first fight ends with the pointer held low on the left and the right key held.
+    startFight();
+    host.MouseDown(100, 400);
+    host.KeyDown(keys::kRight);
+    host.Update(10);
+    ASSERT_EQ(app->pointerAnchorX, 100);
+    ASSERT_GT(app->keyRampX, 0.9f);
+    ASSERT_NO_FATAL_FAILURE(loseTheFight());
+    host.MouseUp(100, 400);
+    host.KeyUp(keys::kRight);
+    ASSERT_NO_FATAL_FAILURE(settleOnTheMenu());
+
+    // The second is started with the pointer on the play icon, and it stays held.
+    host.MouseDown(kPlayX, kPlayY);
+    for (int i = 0; i < 4 && app->gameMode != 10; ++i)
+        host.Update();
+    ASSERT_EQ(app->gameMode, 10);
+    host.Update(5);
+    EXPECT_EQ(app->pointerAnchorX, app->mouseX);
+    EXPECT_FLOAT_EQ(app->joyX, 0);
+    EXPECT_FLOAT_EQ(app->joyY, 0);
+    EXPECT_FLOAT_EQ(app->keyRampX, 0);
+    EXPECT_GT(app->players[c_MyApp::kPlayerX], 32); // not pinned to the left edge
+    host.MouseUp(kPlayX, kPlayY);
+    host.Update();
+
+    // Paused while steering right: the resumed fight does not drift.
+    host.KeyDown(keys::kRight);
+    host.Update(10);
+    host.KeyDown(keys::kEscape);
+    host.Update();
+    host.KeyUp(keys::kRight);
+    host.KeyUp(keys::kEscape);
+    host.Update(12);
+    tap(keys::kSpace); // resume
+    for (int i = 0; i < 20 && app->paused; ++i)
+        host.Update();
+    ASSERT_EQ(app->paused, 0);
+    EXPECT_FLOAT_EQ(app->keyRampX, 0);
+    host.Update();
+    EXPECT_FLOAT_EQ(app->joyX, 0);
+}
+
+TEST_F(ScreenFlow, ThePlayIconStartsAFightWhicheverAreaIsSelected) {
+    for (int row = 0; row <= 2; ++row) {
+        app->menuRow = row;
+        host.Update();
+        host.MouseDown(kPlayX, kPlayY);
+        host.Update();
+        EXPECT_EQ(app->gameMode, 11) << "row " << row;
+        EXPECT_EQ(app->sidePanelOpen, 0) << "row " << row;
+        // Straight back to the menu for the next row.
+        app->gameMode = 1;
+        host.MouseUp(kPlayX, kPlayY);
+        host.Update(2);
+    }
+}
+
+TEST_F(ScreenFlow, APressShorterThanAnUpdateActsOnceAndAHeldOneAsBefore) {
+    quickTap(keys::kLeft);
+    EXPECT_EQ(app->menuRow, 0);
+    quickTap(keys::kRight);
+    EXPECT_EQ(app->menuRow, 1);
+    quickTap(keys::kRight);
+    EXPECT_EQ(app->menuRow, 2); // once each
+
+    // Held for several updates, a key still moves the cursor once.
+    host.KeyDown(keys::kLeft);
+    host.Update(5);
+    host.KeyUp(keys::kLeft);
+    host.Update();
+    EXPECT_EQ(app->menuRow, 1);
+
+    // A click shorter than an update opens the options box on the gear, and a quick tap then moves
+    // its cursor once it has slid in.
+    host.MouseDown(38, 416);
+    host.MouseUp(38, 416);
+    host.Update();
+    ASSERT_EQ(app->optionsOpen, 1);
+    host.Update(35);
+    int row = app->optRow;
+    quickTap(keys::kDown);
+    EXPECT_EQ(app->optRow, row + 1);
+}
+
+TEST_F(ScreenFlow, TheFullScreenChoiceOutlivesARestart) {
+    tap(122); // F11
+    ASSERT_EQ(app->fullscreen, 1);
+    ASSERT_EQ(host.devW, 1024);
+    String saved = host.state; // kept at once, since the close button saves nothing
+
+    TestHost second;
+    second.state = saved;
+    second.Boot();
+    EXPECT_EQ(second.App()->fullscreen, 1);
+    EXPECT_EQ(second.devW, 1024);
+    EXPECT_EQ(second.devH, 768);
+    EXPECT_EQ(second.App()->opt[c_MyApp::kOptFullscreen], 1);
+    ASSERT_TRUE(second.FinishLoading());
+    EXPECT_EQ(second.App()->gameMode, 1);
+
+    // Back to the window: the next start is windowed, and so is one from a save made before the
+    // choice was kept (its entry is 0, with a valid checksum).
+    second.Update();
+    second.KeyDown(122);
+    second.Update();
+    second.KeyUp(122);
+    EXPECT_EQ(second.App()->fullscreen, 0);
+    TestHost third;
+    third.state = second.state;
+    third.Boot();
+    EXPECT_EQ(third.App()->fullscreen, 0);
+    EXPECT_EQ(third.devW, 640);
+}
+
+} // namespace
