@@ -1,0 +1,159 @@
+// The screens with the game's own pictures, rendered into real windows of the sizes players have (runs
+// under Xvfb): what the player sees must fit the layout at 640 x 480, 800 x 600 and in full screen.
+// Each frame checked is also written to <build>/screens/ for a look.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <stb/stb_image_write.h>
+
+#include "tests/support/testhost.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Size {
+    int w, h;
+};
+const Size kSizes[] = {{640, 480}, {800, 600}, {1280, 1024}, {1920, 1080}};
+
+// The last rendered frame, read back once.
+class Frame {
+  public:
+    Frame(int w, int h) : w_(w), h_(h), px_(static_cast<size_t>(w) * h * 4) {
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px_.data());
+    }
+    int W() const { return w_; }
+    int H() const { return h_; }
+    // 0xRRGGBB of a device pixel, y from the top.
+    unsigned At(int x, int y) const {
+        const unsigned char *p = &px_[(static_cast<size_t>(h_ - 1 - y) * w_ + x) * 4];
+        return static_cast<unsigned>(p[0]) << 16 | static_cast<unsigned>(p[1]) << 8 | p[2];
+    }
+    void Save(const std::string &name) const {
+        fs::path dir = fs::path(TIDE_BINARY_DIR) / "screens";
+        fs::create_directories(dir);
+        std::vector<unsigned char> flipped(px_.size());
+        for (int y = 0; y < h_; ++y)
+            std::copy_n(&px_[static_cast<size_t>(h_ - 1 - y) * w_ * 4], w_ * 4,
+                        &flipped[static_cast<size_t>(y) * w_ * 4]);
+        std::string file =
+            (dir / (name + "-" + std::to_string(w_) + "x" + std::to_string(h_) + ".png")).string();
+        stbi_write_png(file.c_str(), w_, h_, 4, flipped.data(), w_ * 4);
+    }
+
+  private:
+    int w_, h_;
+    std::vector<unsigned char> px_;
+};
+
+class Screens : public ::testing::TestWithParam<Size> {
+  protected:
+    TestHost host;
+    c_MyApp *app = nullptr;
+    int w = 0, h = 0;
+
+    void SetUp() override {
+        w = GetParam().w;
+        h = GetParam().h;
+        ASSERT_TRUE(host.OpenWindow(w, h));
+        host.Boot();
+        app = host.App();
+        host.Render(); // the first replay sees the window's size
+        ASSERT_TRUE(host.FinishLoading());
+        host.Update(140); // the menu has slid in
+        ASSERT_EQ(app->gameMode, 1);
+    }
+
+    Frame Shot() {
+        host.Render();
+        return Frame(w, h);
+    }
+    // Device pixels per virtual pixel.
+    float Scale() const { return app->scaleX; }
+};
+
+bool near(unsigned rgb, unsigned want, int tolerance) {
+    for (int shift : {16, 8, 0})
+        if (std::abs(static_cast<int>(rgb >> shift & 255) - static_cast<int>(want >> shift & 255)) >
+            tolerance)
+            return false;
+    return true;
+}
+
+// Runs of device rows in [y0, y1) that hold a pixel with more red than `red` somewhere in [x0, x1).
+int inkRows(const Frame &f, int x0, int x1, int y0, int y1, int red) {
+    int runs = 0;
+    bool in = false;
+    for (int y = std::max(y0, 0); y < std::min(y1, f.H()); ++y) {
+        bool ink = false;
+        for (int x = std::max(x0, 0); x < std::min(x1, f.W()) && !ink; ++x)
+            ink = static_cast<int>(f.At(x, y) >> 16) > red;
+        if (ink && !in) ++runs;
+        in = ink;
+    }
+    return runs;
+}
+
+// The score lists in the strip show ten scores each, and the last digit of every score keeps clear of
+// the window's right edge.
+TEST_P(Screens, ScoreStripShowsTenScoresClearOfTheEdge) {
+    for (int k = 0; k < 10; ++k) {
+        app->hiScores[k] = 987654321 - 11111 * k;
+        app->hiScores[30 + k] = 123456789 + 11111 * k;
+    }
+    host.Update();
+    Frame f = Shot();
+    f.Save("menu");
+
+    const float s = Scale(), jscrw = rt_Brinefall_jscrw, jscrh = rt_Brinefall_jscrh;
+    // Every pixel of the last four columns is the strip's own shade: no digit, no rim.
+    const unsigned strip = f.At(w - 1, 1);
+    for (int x = w - 4; x < w; ++x)
+        for (int y = 0; y < h; ++y)
+            ASSERT_TRUE(near(f.At(x, y), strip, 2)) << "ink at " << x << "," << y;
+
+    // The last three digits of each line (the 9th to 11th characters of an 11-wide number) lie in a band
+    // that the headings do not reach. The digits are drawn in (255, 200, 100) with a dark rim, over a
+    // dark strip: rows with red in them are digit rows.
+    const float adv = 1.5f * app->imgInfo[app->font * 3];
+    const float listX = jscrw - 140 + 20;
+    const int bx0 = static_cast<int>((listX + 8 * adv) * s), bx1 = static_cast<int>((listX + 11 * adv) * s);
+    const int mid = static_cast<int>((jscrh / 2 + 20) * s);
+    EXPECT_EQ(inkRows(f, bx0, bx1, static_cast<int>(60 * s), mid, 60), 10);
+    EXPECT_EQ(inkRows(f, bx0, bx1, mid, h, 60), 10);
+}
+
+TEST_P(Screens, Others) {
+    app->optionsOpen = 1;
+    host.Update(40);
+    Shot().Save("options");
+    app->optionsOpen = 0;
+    host.Update(2);
+    app->gameMode = 11;
+    host.Update(3);
+    ASSERT_EQ(app->gameMode, 10);
+    host.Update(200);
+    Shot().Save("fight");
+    app->players[c_MyApp::kPlayerY] = app->camY;
+    host.Update(1);
+    Shot().Save("fight-top");
+    app->loading = 1;
+    host.Update(4);
+    Shot().Save("loading");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, Screens, ::testing::ValuesIn(kSizes), [](const auto &info) {
+    return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
+});
+
+} // namespace
