@@ -133,6 +133,56 @@ TEST_P(Screens, ScoreStripShowsTenScoresClearOfTheEdge) {
     EXPECT_EQ(inkRows(f, bx0, bx1, mid, h, 60), 10);
 }
 
+// Pixels of the frame inside a box of virtual pixels that differ from `colour`.
+int countUnlike(const Frame &f, float s, float x0, float y0, float x1, float y1, unsigned colour) {
+    int n = 0;
+    for (int y = std::max(0, static_cast<int>(y0 * s)); y < std::min(f.H(), static_cast<int>(y1 * s)); ++y)
+        for (int x = std::max(0, static_cast<int>(x0 * s)); x < std::min(f.W(), static_cast<int>(x1 * s));
+             ++x)
+            if (!near(f.At(x, y), colour, 12)) ++n;
+    return n;
+}
+
+// A fight on an empty sea: no drifting field and no marquee, the Tidecrawler still far off.
+void startQuietFight(TestHost &host, c_MyApp *app) {
+    app->gameMode = 11;
+    host.Update(3);
+    ASSERT_EQ(app->gameMode, 10);
+    app->starCount = -1;
+    app->players[c_MyApp::kMarqueeCount] = 0;
+    app->bgR = app->bgG = 0;
+    app->bgB = 80; // the sea has reached its colour
+    host.Update();
+}
+
+// The fight draws the ship at twice its size and keeps its centre 16 pixels inside the screen: at every
+// clamp all of it is on screen, as much of it as in open water.
+TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
+    startQuietFight(host, app);
+    using App = c_MyApp;
+    const float sw = rt_Brinefall_jscrw, sh = rt_Brinefall_jscrh, s = Scale();
+    const unsigned sea = 0x000050;
+    // Places the ship (the fight clamps it) and counts the pixels of it.
+    auto shipPixels = [&](float x, float y, const char *shot) {
+        app->players[App::kPlayerVX] = app->players[App::kPlayerVY] = 0;
+        app->players[App::kPlayerX] = app->camX + x;
+        app->players[App::kPlayerY] = app->camY + y;
+        host.Update();
+        const float px = app->players[App::kPlayerX] - app->camX,
+                    py = app->players[App::kPlayerY] - app->camY;
+        Frame f = Shot();
+        if (shot) f.Save(shot);
+        return countUnlike(f, s, px - 40, py - 40, px + 40, py + 40, sea);
+    };
+    const int open = shipPixels(150, 120, nullptr); // clear of the HUD and the approach texts
+    ASSERT_GT(open, 200);
+    EXPECT_GE(shipPixels(-100, sh / 2, "fight-left"), 0.95 * open) << "left";
+    EXPECT_GE(shipPixels(100, -100, nullptr), 0.95 * open) << "top";
+    EXPECT_GE(shipPixels(100, sh + 100, nullptr), 0.95 * open) << "bottom";
+    EXPECT_EQ(app->players[App::kPlayerY] - app->camY, sh - 16);
+    (void)sw;
+}
+
 TEST_P(Screens, Others) {
     app->optionsOpen = 1;
     host.Update(40);
@@ -144,9 +194,6 @@ TEST_P(Screens, Others) {
     ASSERT_EQ(app->gameMode, 10);
     host.Update(200);
     Shot().Save("fight");
-    app->players[c_MyApp::kPlayerY] = app->camY;
-    host.Update(1);
-    Shot().Save("fight-top");
     app->loading = 1;
     host.Update(4);
     Shot().Save("loading");
