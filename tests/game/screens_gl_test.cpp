@@ -183,6 +183,28 @@ TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
     (void)sw;
 }
 
+// The remaining ships of the HUD stand 16 pixels apart at three quarters of their size: each reads as a
+// ship of its own, with a column of open water between two neighbours.
+TEST_P(Screens, HudShipsStandApart) {
+    startQuietFight(host, app);
+    ASSERT_EQ(app->players[c_MyApp::kLives], 7);
+    Frame f = Shot();
+    f.Save("fight-hud");
+    const float s = Scale(), x0 = rt_Brinefall_jscrw / 2 + 80;
+    const int y0 = static_cast<int>(12 * s), y1 = static_cast<int>(36 * s);
+    for (int i = 0; i < 6; ++i) {
+        bool gap = false;
+        for (int x = static_cast<int>((x0 + 16 * i) * s) + 1; x < (x0 + 16 * (i + 1)) * s && !gap; ++x) {
+            gap = true;
+            for (int y = y0; y < y1 && gap; ++y)
+                gap = near(f.At(x, y), 0x000050, 12);
+        }
+        EXPECT_TRUE(gap) << "ships " << i << " and " << i + 1 << " touch";
+        // and each is really there
+        EXPECT_GT(countUnlike(f, s, x0 + 16 * i - 6, 12, x0 + 16 * i + 6, 36, 0x000050), 20) << i;
+    }
+}
+
 TEST_P(Screens, Others) {
     app->optionsOpen = 1;
     host.Update(40);
