@@ -205,12 +205,33 @@ TEST_P(Screens, HudShipsStandApart) {
     }
 }
 
-TEST_P(Screens, Others) {
+// "<[BACK]" stands to the right of the options box's gear, with the box's own colour between them.
+TEST_P(Screens, BackLabelClearsTheGear) {
     app->optionsOpen = 1;
-    host.Update(40);
-    Shot().Save("options");
-    app->optionsOpen = 0;
-    host.Update(2);
+    host.Update(40); // the box has slid in
+    const float s = Scale();
+    // The panel's orange, with the menu faintly through it; the gear and the label are neither.
+    auto panel = [](unsigned c) {
+        const int r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
+        return r > 110 && r < 175 && g > 55 && g < 105 && b < 45;
+    };
+    for (int row : {0, 1}) { // the gear at scale 2, and at 1.5 once the cursor is on a line
+        app->optRow = row;
+        host.Update();
+        Frame f = Shot();
+        f.Save(row == 0 ? "options" : "options-row1");
+        bool gap = false;
+        for (int x = static_cast<int>(100 * s); x < 176 * s && !gap; ++x) {
+            gap = true;
+            for (int y = static_cast<int>(50 * s); y < 70 * s && gap; ++y)
+                gap = panel(f.At(x, y));
+        }
+        EXPECT_TRUE(gap) << "row " << row;
+        EXPECT_FALSE(panel(f.At(static_cast<int>(100 * s), static_cast<int>(60 * s)))); // the gear is there
+    }
+}
+
+TEST_P(Screens, Others) {
     app->gameMode = 11;
     host.Update(3);
     ASSERT_EQ(app->gameMode, 10);
