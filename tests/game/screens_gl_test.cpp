@@ -205,6 +205,41 @@ TEST_P(Screens, HudShipsStandApart) {
     }
 }
 
+// The wheel's entry carries its name centred on the ball and well inside the ball's coloured face (radius
+// 28 of the 64-pixel button, drawn at scale 1).
+TEST_P(Screens, WheelLabelSitsCentredOnItsBall) {
+    Frame with = Shot();
+    // The same frame without the name shows which pixels are the name's.
+    const String name = rt_Brinefall_MenuSet[0];
+    rt_Brinefall_MenuSet[0] = String();
+    host.Update();
+    Frame without = Shot();
+    rt_Brinefall_MenuSet[0] = name;
+    with.Save("menu-wheel");
+
+    const float s = Scale();
+    // Entry 0 with the wheel at rest: 48 degrees round, pushed out by 1.5 x (45 - 3).
+    const double a = 48 * 3.14159265358979 / 180;
+    const float cx = 38, cy = static_cast<float>(static_cast<int>(rt_Brinefall_jscrh - 64));
+    const float ex = cx + static_cast<float>(std::sin(a)) * 179,
+                ey = cy - static_cast<float>(std::cos(a)) * 179;
+    float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f, far = 0;
+    for (int y = static_cast<int>((ey - 40) * s); y < (ey + 40) * s; ++y)
+        for (int x = static_cast<int>((ex - 40) * s); x < (ex + 40) * s; ++x) {
+            if (near(with.At(x, y), without.At(x, y), 24)) continue;
+            const float vx = (x + 0.5f) / s, vy = (y + 0.5f) / s;
+            minX = std::min(minX, vx);
+            maxX = std::max(maxX, vx);
+            minY = std::min(minY, vy);
+            maxY = std::max(maxY, vy);
+            far = std::max(far, std::hypot(vx - ex, vy - ey));
+        }
+    ASSERT_LT(minX, maxX) << "no label";
+    EXPECT_NEAR((minX + maxX) / 2, ex, 1.5f);
+    EXPECT_NEAR((minY + maxY) / 2, ey, 1.5f);
+    EXPECT_LT(far, 26) << "the name reaches the ball's rim";
+}
+
 // "<[BACK]" stands to the right of the options box's gear, with the box's own colour between them.
 TEST_P(Screens, BackLabelClearsTheGear) {
     app->optionsOpen = 1;
