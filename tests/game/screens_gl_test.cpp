@@ -302,6 +302,41 @@ TEST_P(Screens, BackLabelClearsTheGear) {
     }
 }
 
+// The drifting field of the sea is bubbles: seen on the screen, nearly every one is a ring of light around
+// a clear middle, not a dot, a spark or a cross.
+TEST_P(Screens, DriftingFieldIsBubbles) {
+    startQuietFight(host, app);
+    app->p_ResetStars(50);
+    host.Update();
+    Frame f = Shot();
+    f.Save("fight-sea");
+    const float s = Scale();
+    auto light = [&](int x, int y) {
+        const unsigned c = f.At(x, y);
+        return static_cast<int>((c >> 16 & 255) + (c >> 8 & 255) + (c & 255)) - 80;
+    };
+    const std::vector<int> stars = host.Records(96);
+    ASSERT_GE(stars.size(), 50u);
+    int judged = 0, hollow = 0;
+    for (size_t i = 0; i < stars.size(); ++i) {
+        const float *r = host.Record(stars[i]);
+        const float x = r[1], y = r[2];
+        bool alone = x > 8 && y > 40 && x < rt_Brinefall_jscrw - 8 && y < rt_Brinefall_jscrh - 8;
+        for (size_t j = 0; j < stars.size() && alone; ++j)
+            alone = j == i || std::hypot(host.Record(stars[j])[1] - x, host.Record(stars[j])[2] - y) > 10;
+        if (!alone) continue;
+        int peak = 0;
+        for (int dy = static_cast<int>(-4 * s); dy <= 4 * s; ++dy)
+            for (int dx = static_cast<int>(-4 * s); dx <= 4 * s; ++dx)
+                peak = std::max(peak, light(static_cast<int>(x * s) + dx, static_cast<int>(y * s) + dy));
+        if (peak < 60) continue; // too deep and faint to judge
+        ++judged;
+        if (light(static_cast<int>(x * s), static_cast<int>(y * s)) < 0.6 * peak) ++hollow;
+    }
+    ASSERT_GE(judged, 15);
+    EXPECT_GE(hollow, 0.8 * judged) << hollow << " of " << judged;
+}
+
 TEST_P(Screens, Others) {
     app->gameMode = 11;
     host.Update(3);
