@@ -337,14 +337,6 @@ TEST_P(Screens, DriftingFieldIsBubbles) {
     EXPECT_GE(hollow, 0.8 * judged) << hollow << " of " << judged;
 }
 
-TEST_P(Screens, Others) {
-    app->gameMode = 11;
-    host.Update(3);
-    ASSERT_EQ(app->gameMode, 10);
-    host.Update(200);
-    Shot().Save("fight");
-}
-
 INSTANTIATE_TEST_SUITE_P(Sizes, Screens, ::testing::ValuesIn(kSizes), [](const auto &info) {
     return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
 });
