@@ -160,7 +160,7 @@ void startQuietFight(TestHost &host, c_MyApp *app) {
 TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
     startQuietFight(host, app);
     using App = c_MyApp;
-    const float sw = rt_Brinefall_jscrw, sh = rt_Brinefall_jscrh, s = Scale();
+    const float sh = rt_Brinefall_jscrh, s = Scale();
     const unsigned sea = 0x000050;
     // Places the ship (the fight clamps it) and counts the pixels of it.
     auto shipPixels = [&](float x, float y, const char *shot) {
@@ -180,7 +180,6 @@ TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
     EXPECT_GE(shipPixels(100, -100, nullptr), 0.95 * open) << "top";
     EXPECT_GE(shipPixels(100, sh + 100, nullptr), 0.95 * open) << "bottom";
     EXPECT_EQ(app->players[App::kPlayerY] - app->camY, sh - 16);
-    (void)sw;
 }
 
 // The remaining ships of the HUD stand 16 pixels apart at three quarters of their size: each reads as a
