@@ -1,5 +1,6 @@
 // The screens with the game's own pictures, rendered into real windows of the sizes players have (runs
-// under Xvfb): what the player sees must fit the layout at 640 x 480, 800 x 600 and in full screen.
+// under Xvfb): what the player sees must fit the layout at 640 x 480, 800 x 600 and in full screen, on
+// square-ish and on wide displays (the commonest laptop panel, 1366 x 768, among them).
 // Each frame checked is also written to <build>/screens/ for a look.
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 struct Size {
     int w, h;
 };
-const Size kSizes[] = {{640, 480}, {800, 600}, {1280, 1024}, {1920, 1080}};
+const Size kSizes[] = {{640, 480}, {800, 600}, {1280, 1024}, {1920, 1080}, {1366, 768}};
 
 // The last rendered frame, read back once.
 class Frame {
