@@ -11,6 +11,12 @@ namespace {
 
 bool validSlot(int slot) { return slot >= 0 && slot < 100; }
 
+// Glyph advance and line height of the game fonts in virtual pixels. The finest files carry a smaller
+// type: full screens run at that level, and a wide one has a virtual height of only 360, where the score
+// lists still need room for ten lines of 1.5 line heights each in (360 - 90 - 180) pixels.
+int fontAdvance(int level) { return level == 4 ? 5 : 7; }
+int fontLineHeight(int level) { return level == 4 ? 5 : 10; }
+
 // Cuts a loaded picture into a grid of frames, as the image loader would, but refuses a picture that is
 // too small for the grid instead of stopping the program: a bad file only leaves its slot empty.
 c_Image *gridImage(gxtkSurface *surface, int fw, int fh, int frames, int flags) {
@@ -98,7 +104,7 @@ int c_MyApp::p_Reload() {
     clsAlpha = 1;
     p_HDLevel();
     p_LoadImg(93, String("common/VorloLogo"), 256, 256, 1, 1);
-    p_LoadFont(90, String("fonts/shadow_editundo"), 7, 10);
+    p_LoadFont(90, String("fonts/shadow_editundo"), fontAdvance(hdLevel), fontLineHeight(hdLevel));
     loading = 1;
     return 0;
 }
@@ -127,9 +133,9 @@ int c_MyApp::p_LoaderStep(int step) {
         }
         break;
     case 5:
-        p_LoadFont(89, String("fonts/shadow_editundo"), 7, 10);
+        p_LoadFont(89, String("fonts/shadow_editundo"), fontAdvance(hdLevel), fontLineHeight(hdLevel));
         p_LoadSFX(99);
-        p_LoadFont(90, String("fonts/shadow_editundow"), 7, 10);
+        p_LoadFont(90, String("fonts/shadow_editundow"), fontAdvance(hdLevel), fontLineHeight(hdLevel));
         break;
     case 6:
         p_LoadImg(99, String("menu"), 256, 256, 4, 1);

@@ -130,9 +130,13 @@ void c_MyApp::p_DrawImg(int slot, float x, float y, float frame) {
 
 void c_MyApp::p_Rect(float x, float y, float w, float h) { rotated_record(this, kKindRect, x, y, w, h, 0); }
 
-void c_MyApp::p_Oval(float x, float y, float rx, float ry) { rotated_record(this, kKindOval, x, y, rx, ry, 0); }
+void c_MyApp::p_Oval(float x, float y, float rx, float ry) {
+    rotated_record(this, kKindOval, x, y, rx, ry, 0);
+}
 
-void c_MyApp::p_Line(float x1, float y1, float x2, float y2) { rotated_record(this, kKindLine, x1, y1, x2, y2, 0); }
+void c_MyApp::p_Line(float x1, float y1, float x2, float y2) {
+    rotated_record(this, kKindLine, x1, y1, x2, y2, 0);
+}
 
 void c_MyApp::p_Tri(float x1, float y1, float x2, float y2, float x3, float y3) {
     float *d = newRecord(this);
@@ -345,20 +349,24 @@ void c_MyApp::p_FitScreen(int devW, int devH) {
     const float ov = rt_Brinefall_overscan;
     scaleX = (devW - 2 * ov) / (rt_Brinefall_rawscrw * f);
     scaleY = (devH - 2 * ov) / (rt_Brinefall_rawscrh * f);
-    float t;
     // The larger scale wins on both axes: that side keeps its design length and the other side of the
-    // virtual screen follows the window's shape, so nothing is cut off.
+    // virtual screen follows the window's shape, so nothing is cut off. The kept side is the design length
+    // itself: dividing the device size by a rounded factor gave 479.99997 for 1024, and layouts that count
+    // lines in the height lost one.
+    double kept;
     if (scaleY > scaleX) {
         fitMode = 2;
-        t = devH / (rt_Brinefall_rawscrh * f);
+        kept = rt_Brinefall_rawscrh * static_cast<double>(f);
         scaleX = scaleY;
+        rt_Brinefall_jscrh = static_cast<float>(kept);
+        rt_Brinefall_jscrw = static_cast<float>(kept * devW / devH);
     } else {
         fitMode = 1;
-        t = devW / (rt_Brinefall_rawscrw * f);
+        kept = rt_Brinefall_rawscrw * static_cast<double>(f);
         scaleY = scaleX;
+        rt_Brinefall_jscrw = static_cast<float>(kept);
+        rt_Brinefall_jscrh = static_cast<float>(kept * devH / devW);
     }
-    rt_Brinefall_jscrw = devW / t;
-    rt_Brinefall_jscrh = devH / t;
     landscape = rt_Brinefall_jscrh <= rt_Brinefall_jscrw ? 1 : 0;
 }
 

@@ -385,10 +385,11 @@ int c_MyApp::p_Menu() {
     }
     gameSet = 1;
 
-    // Maker's logo at the top of the strip. Its picture fills most of its frame; at this size it stays
-    // inside the strip and above the first score list.
+    // Maker's logo at the top of the strip: at half size its emblem and name, 97 frame pixels high in
+    // all, stay inside the strip and above the first score list, and the name's strokes stay wider than
+    // the pixels sampled from the doubled and quadrupled files.
     p_SetRot(0);
-    p_SetSize(0.35f);
+    p_SetSize(0.5f);
     p_SetCol(255, 255, 255, 1);
     p_DrawImg(93, jscrw - panelW / 2, 32, 0);
 

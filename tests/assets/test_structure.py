@@ -4,7 +4,7 @@
 Sheets: every level exists, decodes, and holds the frame grid the loader walks
 (frame size x level, frames left to right, wrapping at the sheet width); the
 frames the game draws are present, centred and surrounded by transparency.
-Fonts: glyphs fit the 7 x 10 text advance and line height. Sounds: valid 16-bit
+Fonts: glyphs fit the text advance and line height of their level. Sounds: valid 16-bit
 PCM, short, not silent, not clipped, distinct. Tunes: Ogg Vorbis of 30-90 s
 that loop without a jump at the seam.
 """
@@ -26,6 +26,7 @@ DATA = os.environ.get("TIDE_DATA") or os.path.join(ROOT, "data")
 # The text layout's spacing table, shared with the generator that fits the glyphs to it.
 sys.path.insert(0, os.path.join(ROOT, "tools", "assets"))
 from pixfont import advance_adjust as adjust  # noqa: E402
+from fonts import METRICS as FONT_METRICS, RIM as FONT_RIM  # noqa: E402
 
 LEVELS = {1: "", 2: "-hd", 4: "-hd2"}
 
@@ -132,7 +133,8 @@ class Sheets(unittest.TestCase):
         for name in SHEETS:
             with self.subTest(sheet=name):
                 plain = load_rgba(os.path.join(DATA, name + ".png"))[..., 3].astype(np.float64)
-                for level in (2, 4):
+                # the finest fonts carry a smaller type of their own
+                for level in (2,) if name.startswith("fonts/") else (2, 4):
                     big = load_rgba(os.path.join(DATA, name + LEVELS[level] + ".png"))[..., 3].astype(np.float64)
                     small = big.reshape(plain.shape[0], level, plain.shape[1], level).mean(axis=(1, 3))
                     self.assertLess(np.abs(small - plain).mean(), 24.0)
@@ -168,26 +170,32 @@ class Sheets(unittest.TestCase):
 
 class Fonts(unittest.TestCase):
     def test_glyphs_fit_the_text_advance_and_line_height(self):
+        """A glyph's box starts one advance left of the pen (the cell's centre) and is as wide as
+        its own advance, so that aligned text lines up with its anchor; it is one line high."""
         for name in ("fonts/shadow_editundo", "fonts/shadow_editundow"):
-            img = load_rgba(os.path.join(DATA, name + ".png"))
-            for code in range(33, 127):
-                f = code - 32
-                cell = img[(f // 16) * 16:(f // 16) * 16 + 16, (f % 16) * 16:(f % 16) * 16 + 16]
-                ink = cell[..., 3] > 0
-                cols = np.flatnonzero(ink.any(axis=0))
-                rows = np.flatnonzero(ink.any(axis=1))
-                with self.subTest(font=name, char=chr(code)):
-                    # text is laid out 7 + adjustment pixels apart; the glyph, its
-                    # shadow and any rim stay inside that, one column either side
-                    self.assertGreaterEqual(cols[0], 4)
-                    self.assertLessEqual(cols[-1] - 5 + 1, 7 + adjust(chr(code)))
-                    # capitals start on row 3 and descenders with their shadow end
-                    # on row 12: ten rows, the line height
-                    self.assertGreaterEqual(rows[0], 2)
-                    self.assertLessEqual(rows[-1], 12)
-                    # the letter itself is white so that text takes the draw colour
-                    white = cell[..., :3].min(axis=2) > 170
-                    self.assertTrue((white & (cell[..., 3] > 200)).any())
+            for level, suffix in LEVELS.items():
+                W, H = FONT_METRICS[level]
+                rim = FONT_RIM[level]
+                img = load_rgba(os.path.join(DATA, name + suffix + ".png"))
+                S = 16 * level
+                for code in range(33, 127):
+                    f = code - 32
+                    cell = img[(f // 16) * S:(f // 16 + 1) * S, (f % 16) * S:(f % 16 + 1) * S]
+                    # faint edge smoothing aside
+                    ink = cell[..., 3] > 64
+                    # in frame units, each pixel's left and right edge
+                    cols = np.flatnonzero(ink.any(axis=0)) / level
+                    rows = np.flatnonzero(ink.any(axis=1)) / level
+                    with self.subTest(font=name, level=level, char=chr(code)):
+                        self.assertGreaterEqual(cols[0], 8 - W)
+                        # a rim may reach into the neighbour's rim, no further
+                        self.assertLessEqual(cols[-1] + 1 / level, 8 + adjust(chr(code)) + rim)
+                        self.assertGreaterEqual(rows[0], 8 - H / 2)
+                        # descenders and their rim may dip a little into the next line
+                        self.assertLessEqual(rows[-1] + 1 / level, 8 + H / 2 + 1.5)
+                        # the letter itself is white so that text takes the draw colour
+                        white = cell[..., :3].min(axis=2) > 170
+                        self.assertTrue((white & (cell[..., 3] > 200)).any())
 
     def test_default_font_strip(self):
         img = load_rgba(os.path.join(DATA, "tovu_font.png"))

@@ -163,6 +163,15 @@ TEST_F(DrawKit, VirtualScreenFitsTheWindow) {
 
     app->p_FitScreen(0, 0); // no window: the last fit stays
     EXPECT_NEAR(rt_Brinefall_jscrw, 540, 1e-3);
+
+    // The kept side is exactly its design length, not a hair short: the score lists count their lines in
+    // it. A full screen of 1280 x 1024 is 600 x 480.
+    app->p_FitScreen(1280, 1024);
+    EXPECT_EQ(rt_Brinefall_jscrh, 480.0f);
+    EXPECT_EQ(rt_Brinefall_jscrw, 600.0f);
+    app->p_FitScreen(1920, 1080);
+    EXPECT_EQ(rt_Brinefall_jscrw, 640.0f);
+    EXPECT_EQ(rt_Brinefall_jscrh, 360.0f);
 }
 
 TEST_F(DrawKit, PointerTests) {

@@ -17,10 +17,12 @@ ESC = {"J": 96, "K": 97, "L": 98, "I": 99, "U": 100, "O": 101, "Q": 102, "E": 10
        "W": 105, "S": 106, "A": 107, "D": 108}
 
 
-def text_image(s, font_frames, scale=1, colour=None):
-    """Lay text out as the game does: 7-pixel advance plus adjustments, glyphs centred."""
-    W = 16
-    pen, i = 8, 0
+def text_image(s, font_frames, scale=1, colour=None, level=1):
+    """Lay text out as the game does: the level's advance plus adjustments, each glyph's box
+    starting one advance before its pen."""
+    W = fonts.METRICS[level][0] * level
+    cell = fonts.CELL * level
+    pen, i = W, 0
     items = []
     while i < len(s):
         ch = s[i]
@@ -30,12 +32,12 @@ def text_image(s, font_frames, scale=1, colour=None):
         else:
             fr, adj = ord(ch) - 32, pixfont.advance_adjust(ch)
         items.append((pen, fr))
-        pen += 7 + adj
+        pen += W + adj * level
         i += 1
-    im = Image.new("RGBA", (pen + 8, W), (0, 0, 0, 0))
+    im = Image.new("RGBA", (pen - W + cell // 2, cell), (0, 0, 0, 0))
     for x, fr in items:
         if 1 <= fr < len(font_frames) and font_frames[fr] is not None:
-            im.alpha_composite(font_frames[fr], (x - 8, 0))
+            im.alpha_composite(font_frames[fr], (x - cell // 2, 0))
     if colour is not None:
         im = _tint(im, colour)
     if scale != 1:
@@ -149,6 +151,11 @@ def sheet(data):
         flow.newline(2)
         flow.add(text_image(samples[0], frames, 2, (100, 255, 100)), label(fname + " at scale 1 and 2"))
         flow.newline()
+    # The finest files carry a smaller type of their own, shown here at their own pixels.
+    f90_4 = fonts.font_frames(4, "outline")
+    flow.add(text_image(samples[0], f90_4, 1, (100, 255, 100), level=4),
+             label("shadow_editundow-hd2: the full-screen type (own pixels)"))
+    flow.newline()
     tovu = load("tovu_font")
     flow.add(tovu, label("tovu_font (96 glyphs, 9x12 frames incl. padding)"))
     flow.newline()

@@ -1,8 +1,12 @@
 """Font sheets: the two game fonts with their button icons, and the default font.
 
 A game font is 128 frames of 16 x 16 cells (times the level), frame = code - 32.
-The cell's centre is the pen position; a glyph's ink starts 3 pixels left of it
-so that the layout's 7-pixel advance holds ink, a one-pixel drop shadow and air.
+The cell's centre is the pen position. The text layout measures the leading
+space and not the last character, so a text lines up exactly with its anchor
+when every glyph's box starts one advance to the left of its pen and is as wide
+as its own advance: ink, rim and shadow stay inside that box.
+The finest level carries a smaller type with metrics of its own (METRICS), so
+that full screens of every shape keep the text layouts the window has.
 Frames 96-110 are game-pad icons and 112-124 keyboard key icons.
 """
 
@@ -13,8 +17,17 @@ import pixfont
 from canvas import Canvas, gaussian, sheet
 
 CELL = 16
-INK_X = 5   # first ink column in the cell
-INK_Y = 3   # cap line row in the cell
+PEN = CELL / 2
+
+# Glyph advance and line height in virtual pixels, by level; the game's loader
+# hands the same numbers to the text layout.
+METRICS = {1: (7, 10), 2: (7, 10), 4: (5, 5)}
+# Frame units per pixel of the 5 x 7 type, across and down.
+TYPE_SCALE = {1: (1.0, 1.0), 2: (1.0, 1.0), 4: (0.7, 0.55)}
+# Width of the rim and offset of the drop shadow, in frame units.
+RIM = {1: 1.0, 2: 1.0, 4: 0.5}
+# Size of the button icons against their design in frame units.
+ICON_SCALE = {1: 1.0, 2: 1.0, 4: 0.6}
 
 PAD_FACE = {96: (60, 200, 90), 97: (230, 60, 60), 98: (60, 130, 240), 99: (240, 200, 40)}
 KEY_LETTERS = "JKLIUOQEFWSAD"  # frames 112.. in escape-table order
@@ -24,18 +37,35 @@ def bitmap(ch):
     return np.array(pixfont.glyph(ch), dtype=np.float32)
 
 
-def smooth_upscale(bm, level):
-    """Scale a 0/1 bitmap by `level`; above 1 the corners are rounded a little."""
+def ink_origin(level):
+    """Frame-unit position of a glyph's first ink column and of its cap line."""
+    W, H = METRICS[level]
+    return PEN - W + RIM[level], PEN - H / 2 + RIM[level]
+
+
+def ink_mask(ch, level):
+    """Coverage of a character's ink in its cell; above level 1 the corners are rounded a little."""
+    S = CELL * level
+    gx, gy = TYPE_SCALE[level]
+    x0, y0 = ink_origin(level)
+    ss = 1 if level == 1 else 4
+    k = level * ss                     # samples per frame unit
+    bm = bitmap(ch)
+    # a wide letter with a small advance (f) is narrowed to keep its ink inside its box
+    W = METRICS[level][0]
+    gx = min(gx, (W + pixfont.advance_adjust(ch) - RIM[level]) / bm.shape[1])
+    centres = (np.arange(S * ss) + 0.5) / k
+    u = np.floor((centres - x0) / gx).astype(np.int64)
+    v = np.floor((centres - y0) / gy).astype(np.int64)
+    cols = (u >= 0) & (u < bm.shape[1])
+    rows = (v >= 0) & (v < bm.shape[0])
+    big = np.zeros((S * ss, S * ss), dtype=np.float32)
+    big[np.ix_(rows, cols)] = bm[np.ix_(v[rows], u[cols])]
     if level == 1:
-        return bm
-    ss = 4
-    big = np.kron(bm, np.ones((level * ss, level * ss), dtype=np.float32))
-    big = np.pad(big, level * ss)
-    blur = gaussian(big, 0.28 * level * ss)
-    edge = np.clip((blur - 0.5) * 2.6 + 0.5, 0, 1)
-    h, w = edge.shape
-    small = edge.reshape(h // ss, ss, w // ss, ss).mean(axis=(1, 3))
-    return small[level:-level, level:-level]
+        return big
+    blur = gaussian(big, 0.28 * min(gx, gy) * k)
+    big = np.clip((blur - 0.5) * 2.6 + 0.5, 0, 1)
+    return big.reshape(S, ss, S, ss).mean(axis=(1, 3))
 
 
 def place(dst, src, x, y):
@@ -52,20 +82,21 @@ def place(dst, src, x, y):
 def glyph_cell(ch, level, style):
     """One 16 x 16 (x level) RGBA cell for a character in the given style."""
     S = CELL * level
-    ink = np.zeros((S, S), dtype=np.float32)
-    place(ink, smooth_upscale(bitmap(ch), level), INK_X * level, INK_Y * level)
+    ink = ink_mask(ch, level)
+    r = int(round(RIM[level] * level))
     sh = np.zeros_like(ink)
-    place(sh, ink, level, level)
+    place(sh, ink, r, r)
     if style == "outline":
         rim = np.zeros_like(ink)
         for dy in (-1, 0, 1):
             for dx in (-1, 0, 1):
-                place(rim, ink, dx * level, dy * level)
+                place(rim, ink, dx * r, dy * r)
         dark = np.maximum(sh * 0.9, rim * 0.6)
         top = np.ones((S, S, 3), dtype=np.float32)
     else:
         dark = sh * 0.85
-        rows = np.clip((np.arange(S) / level - INK_Y) / 7.0, 0, 1)[:, None]
+        cap = ink_origin(level)[1]
+        rows = np.clip((np.arange(S) / level - cap) / (7.0 * TYPE_SCALE[level][1]), 0, 1)[:, None]
         warm = np.array([1.0, 1.0, 1.0])
         cool = np.array([0.72, 0.90, 1.0])
         top = np.broadcast_to((warm + (cool - warm) * rows)[..., None, :].reshape(S, 1, 3), (S, S, 3))
@@ -151,7 +182,31 @@ def _keycap(c, ch, wide=False):
     _letter(c, ch, (24, 28, 44), lx, y0 + 1.0)
 
 
+# The icons are drawn about this point of the cell.
+ICON_CENTRE = (10.0, 8.0)
+
+
 def icon_cell(frame, level):
+    """An icon, moved and sized into the box its advance (W + 4) gives it after the pen."""
+    im = icon_design(frame, level)
+    if im is None:
+        return None
+    W = METRICS[level][0]
+    s = ICON_SCALE[level]
+    # level 1 keeps whole pixels
+    cx = PEN - W / 2 + 2 if level > 1 else PEN - W // 2 + 2
+    S = CELL * level
+    if s != 1.0:
+        n = int(round(S * s))
+        im = im.convert("RGBa").resize((n, n), Image.LANCZOS).convert("RGBA")
+    out = Image.new("RGBA", (S, S), (0, 0, 0, 0))
+    x = int(round((cx - ICON_CENTRE[0] * s) * level))
+    y = int(round((PEN - ICON_CENTRE[1] * s) * level))
+    out.alpha_composite(im, (max(x, 0), max(y, 0)), (max(-x, 0), max(-y, 0)))
+    return out
+
+
+def icon_design(frame, level):
     c = Canvas(CELL, CELL, level)
     if frame in PAD_FACE:
         _pad_button(c, PAD_FACE[frame])

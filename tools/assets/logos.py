@@ -56,41 +56,53 @@ def text_mask(c, text, cx, y, px, py=None, gap=1, wave=0.0, smooth=0.33):
 
 # ----- studio logo -----
 
+def bold(mask, c, width):
+    """Thicken a text mask by `width` frame units."""
+    g = gaussian(mask, 0.5 * width * c.k)
+    return np.clip(g * 3.0, 0, 1)
+
+
 def studio_logo(c):
+    """Emblem over a bold name. The menu's score strip shows the logo at half size from the doubled
+    and quadrupled files, so every stroke and gap of the name is a few frame units wide: thin ones
+    vanish between the pixels the strip samples."""
     C = 128
-    ey = 112          # emblem centre, a little above the middle
+    e = 0.6           # emblem size against its first drawing
+    ey = 103.5        # emblem centre; emblem, name and line together are centred on the frame
     # halo and emblem disc
-    c.paint(c.radial(C, ey, 62, [(0, (60, 200, 255, 110)), (1, (60, 200, 255, 0))]))
-    c.fill(c.ellipse(C, ey, 40), c.radial(C - 10, ey - 14, 60, [(0, (40, 120, 170)), (1, (6, 30, 70))]))
-    c.fill(c.ring(C, ey, 40, 3.0), (250, 220, 120))
+    c.paint(c.radial(C, ey, 62 * e, [(0, (60, 200, 255, 110)), (1, (60, 200, 255, 0))]))
+    c.fill(c.ellipse(C, ey, 40 * e), c.radial(C - 10 * e, ey - 14 * e, 60 * e, [(0, (40, 120, 170)),
+                                                                                  (1, (6, 30, 70))]))
+    c.fill(c.ring(C, ey, 40 * e, 3.0 * e), (250, 220, 120))
     # kelp fronds rising inside the disc
-    disc = c.ellipse(C, ey, 37.5)
-    for k, (x, h, ph) in enumerate(((C - 22, 44, 0.0), (C - 8, 58, 1.7), (C + 14, 50, 3.1), (C + 26, 36, 4.4))):
-        pts = [(x + 5 * math.sin(ph + t / 7.0), ey + 40 - t) for t in range(0, h + 1, 3)]
-        c.fill(c.line(pts, 4.2) * disc, (40 + 20 * k, 170, 90))
+    disc = c.ellipse(C, ey, 37.5 * e)
+    for k, (x, h, ph) in enumerate(((-22, 44, 0.0), (-8, 58, 1.7), (14, 50, 3.1), (26, 36, 4.4))):
+        pts = [(C + (x + 5 * math.sin(ph + t / 7.0)) * e, ey + (40 - t) * e) for t in range(0, h + 1, 3)]
+        c.fill(c.line(pts, 4.2 * e) * disc, (40 + 20 * k, 170, 90))
         for t in range(8, h, 12):
             lx = x + 5 * math.sin(ph + t / 7.0)
-            leaf = rot([(lx, ey + 40 - t), (lx + 8, ey + 36 - t), (lx + 2, ey + 42 - t)],
-                       -30 if k % 2 else 30, lx, ey + 40 - t)
-            c.fill(c.poly(leaf) * disc, (90, 210, 120))
+            leaf = rot([(lx, 40 - t), (lx + 8, 36 - t), (lx + 2, 42 - t)], -30 if k % 2 else 30, lx, 40 - t)
+            c.fill(c.poly([(C + u * e, ey + v * e) for u, v in leaf]) * disc, (90, 210, 120))
     # the glimmer: a lantern bulb on a curved stalk, glowing
-    stalk = [(C - 30, ey + 6), (C - 22, ey - 20), (C - 4, ey - 30), (C + 10, ey - 22)]
-    c.fill(c.line(stalk, 2.2), (250, 220, 120))
-    bulb = c.ellipse(C + 12, ey - 17, 7.5)
-    c.glow(bulb, (255, 240, 150), 9, 1.6)
-    c.fill(bulb, c.radial(C + 10, ey - 20, 9, [(0, (255, 255, 240)), (1, (255, 200, 60))]))
-    c.fill(c.poly(star_pts(C + 12, ey - 17, 14, 2.0, 4, 45)), (255, 255, 230), 0.8)
-    outline(c, 1.6, NAVY, 0.9)
-    # name and line below
-    name = text_mask(c, STUDIO, C, ey + 50, 2.0, 2.6)
-    nm_grow = gaussian(name, 1.2 * c.k)
-    c.fill(np.clip(nm_grow * 3, 0, 1), NAVY, 0.9)
-    c.fill(name, c.linear(0, ey + 50, 0, ey + 69, [(0, (255, 250, 220)), (1, (250, 190, 80))]))
-    sub = text_mask(c, STUDIO_SUB, C, ey + 76, 1.4, 1.4, gap=2)
-    c.fill(np.clip(gaussian(sub, 0.9 * c.k) * 3, 0, 1), NAVY, 0.9)
+    stalk = [(C - 30 * e, ey + 6 * e), (C - 22 * e, ey - 20 * e), (C - 4 * e, ey - 30 * e), (C + 10 * e, ey - 22 * e)]
+    c.fill(c.line(stalk, 2.2 * e), (250, 220, 120))
+    bulb = c.ellipse(C + 12 * e, ey - 17 * e, 7.5 * e)
+    c.glow(bulb, (255, 240, 150), 9 * e, 1.6)
+    c.fill(bulb, c.radial(C + 10 * e, ey - 20 * e, 9 * e, [(0, (255, 255, 240)), (1, (255, 200, 60))]))
+    c.fill(c.poly(star_pts(C + 12 * e, ey - 17 * e, 14 * e, 2.0 * e, 4, 45)), (255, 255, 230), 0.8)
+    outline(c, 1.2, NAVY, 0.9)
+    # the name, bold, with a dark rim
+    top = 135.5
+    name = bold(text_mask(c, STUDIO, C, top, 2.0, 3.0, gap=2), c, 0.8)
+    c.fill(np.clip(gaussian(name, 1.0 * c.k) * 3, 0, 1), NAVY, 0.95)
+    c.fill(name, c.linear(0, top, 0, top + 21, [(0, (255, 250, 220)), (1, (250, 190, 80))]))
+    # GAMES between two lines
+    sub_top = 163.5
+    sub = bold(text_mask(c, STUDIO_SUB, C, sub_top, 1.8, 1.8, gap=2), c, 0.6)
+    c.fill(np.clip(gaussian(sub, 0.8 * c.k) * 3, 0, 1), NAVY, 0.9)
     c.fill(sub, (140, 220, 255))
     for sx in (-1, 1):
-        c.fill(c.line([(C + sx * 24, ey + 81), (C + sx * 58, ey + 81)], 1.0), (140, 220, 255), 0.8)
+        c.fill(c.line([(C + sx * 40, sub_top + 6.3), (C + sx * 74, sub_top + 6.3)], 1.6), (140, 220, 255), 0.85)
 
 
 def studio_sheet(level):

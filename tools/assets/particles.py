@@ -1,138 +1,79 @@
-"""Sheet "parts": 256 light 8 x 8 shapes that take any tint.
+"""Sheet "parts": 256 light 8 x 8 bubbles that take any tint.
 
 Particles are drawn in palette colours and the sea's drifting bubbles use random
-frames, so every shape is white or light grey with soft alpha. Each row of 16
-frames is one family of shapes with seeded variations.
+frames, so every frame is a white bubble (or a few) with a clear body, a bright
+rim and a glint. Each row of 16 frames is one family with seeded variations.
 """
 
 import math
 import random
 
-from canvas import Canvas, sheet, rot, star_pts
+from canvas import Canvas, sheet
 
 FS = 8
 WHITE = (255, 255, 255)
-GREY = (200, 206, 214)
 
 
-def bubble(c, r, rnd):
-    cx, cy = 4 + rnd.uniform(-0.3, 0.3), 4 + rnd.uniform(-0.3, 0.3)
-    c.fill(c.ellipse(cx, cy, r), WHITE, 0.16)
-    c.fill(c.ring(cx, cy, r - 0.3, 0.55), WHITE, 0.85)
-    c.fill(c.ellipse(cx - r * 0.4, cy - r * 0.4, r * 0.28), WHITE, 0.95)
+def bubble(c, cx, cy, r, rnd, rim=None, wobble=1.0):
+    """One air bubble: a clear body, a bright rim and a glint up and to the left."""
+    rim = rim if rim is not None else min(0.75, max(0.42, r * 0.22))
+    ry = r * wobble
+    c.fill(c.ellipse(cx, cy, r, ry), WHITE, 0.12)
+    c.fill(c.ellipse(cx, cy, r, ry) * (1 - c.ellipse(cx, cy, r - rim, ry - rim)), WHITE, 0.9)
+    # glint: a dot on large bubbles, a short arc of light on the rest
+    if r >= 2.2:
+        c.fill(c.ellipse(cx - r * 0.38, cy - ry * 0.4, r * 0.2), WHITE)
+        c.fill(c.arc(cx, cy, r - rim * 1.6, 110, 160, rim * 0.7), WHITE, 0.6)
+    else:
+        c.fill(c.ellipse(cx - r * 0.35, cy - ry * 0.35, max(0.35, r * 0.22)), WHITE)
 
 
-def cluster(c, rnd):
-    bubbles = []
-    for _ in range(rnd.randint(2, 4)):
-        r = rnd.uniform(0.6, 1.5)
-        bubbles.append((rnd.uniform(1 + r, 7 - r), rnd.uniform(1 + r, 7 - r), r))
-    # centre the group on the frame, weighting each bubble by its size
-    w = sum(r * r for _, _, r in bubbles)
-    mx = sum(x * r * r for x, _, r in bubbles) / w
-    my = sum(y * r * r for _, y, r in bubbles) / w
-    for x, y, r in bubbles:
-        x = min(max(x - mx + 4, r + 0.5), 7.5 - r)
-        y = min(max(y - my + 4, r + 0.5), 7.5 - r)
-        c.fill(c.ring(x, y, r, 0.45), WHITE, 0.85)
-        c.fill(c.ellipse(x - r * 0.4, y - r * 0.4, r * 0.3), WHITE)
+def _one(lo, hi, wobble=(1.0, 1.0)):
+    def fn(c, rnd):
+        r = rnd.uniform(lo, hi)
+        bubble(c, 4 + rnd.uniform(-0.2, 0.2), 4 + rnd.uniform(-0.2, 0.2), r, rnd,
+               wobble=rnd.uniform(*wobble))
+    return fn
 
 
-def ring(c, rnd):
-    r = rnd.uniform(1.6, 3.5)
-    c.fill(c.ring(4, 4, r, rnd.uniform(0.5, 1.0)), WHITE, rnd.uniform(0.7, 1.0))
+def _group(count, lo, hi):
+    """Several small bubbles rising together, centred on the frame by their sizes."""
+    def fn(c, rnd):
+        placed = []
+        n = rnd.randint(*count)
+        for _ in range(60):
+            if len(placed) == n:
+                break
+            r = rnd.uniform(lo, hi)
+            x, y = rnd.uniform(0.8 + r, 7.2 - r), rnd.uniform(0.8 + r, 7.2 - r)
+            if all((x - px) ** 2 + (y - py) ** 2 > (r + pr + 0.3) ** 2 for px, py, pr in placed):
+                placed.append((x, y, r))
+        w = sum(r * r for _, _, r in placed)
+        mx = sum(x * r * r for x, _, r in placed) / w
+        my = sum(y * r * r for _, y, r in placed) / w
+        for x, y, r in placed:
+            x = min(max(x - mx + 4, r + 0.4), 7.6 - r)
+            y = min(max(y - my + 4, r + 0.4), 7.6 - r)
+            bubble(c, x, y, r, rnd)
+    return fn
 
 
-def soft_dot(c, rnd):
-    r = rnd.uniform(1.5, 3.8)
-    c.paint(c.radial(4, 4, r, [(0, (255, 255, 255, 255)), (0.4, (255, 255, 255, 150)),
-                              (1, (255, 255, 255, 0))]))
+def pair(c, rnd):
+    r = rnd.uniform(1.8, 2.4)
+    a = math.radians(rnd.uniform(0, 360))
+    s = rnd.uniform(0.7, 1.0)
+    bubble(c, 4 - 0.8 * math.cos(a), 4 - 0.8 * math.sin(a), r, rnd)
+    bubble(c, 4 + (r + s + 0.5) * math.cos(a) * 0.8, 4 + (r + s + 0.5) * math.sin(a) * 0.8, s, rnd)
 
 
-def dot(c, rnd):
-    r = rnd.uniform(0.6, 1.8)
-    c.fill(c.ellipse(4, 4, r), GREY if rnd.random() < 0.3 else WHITE)
-
-
-def spark4(c, rnd):
-    r = rnd.uniform(2.2, 3.8)
-    c.fill(c.poly(star_pts(4, 4, r, r * 0.22, 4, rnd.choice((0, 45)))), WHITE)
-    c.fill(c.ellipse(4, 4, r * 0.35), WHITE)
-
-
-def spark_many(c, rnd):
-    n = rnd.choice((5, 6, 8))
-    r = rnd.uniform(2.4, 3.8)
-    c.fill(c.poly(star_pts(4, 4, r, r * 0.4, n, rnd.uniform(0, 45))), WHITE)
-
-
-def shard(c, rnd):
-    a = rnd.uniform(0, 360)
-    L, w = rnd.uniform(2.2, 3.6), rnd.uniform(0.8, 1.6)
-    pts = rot([(4 - L, 4 + w * 0.3), (4 + L, 4 - w * 0.2), (4 - L * 0.2, 4 + w)], a, 4, 4)
-    c.fill(c.poly(pts), WHITE)
-    c.fill(c.poly(rot([(4 - L, 4 + w * 0.3), (4 + L, 4 - w * 0.2), (4 - L * 0.3, 4 + w * 0.4)],
-                      a, 4, 4)), GREY, 0.6)
-
-
-def sliver(c, rnd):
-    a = rnd.uniform(0, 180)
-    L = rnd.uniform(2.0, 3.6)
-    c.fill(c.line(rot([(4 - L, 4), (4 + L, 4)], a, 4, 4), rnd.uniform(0.45, 0.9)), WHITE)
-
-
-def cross(c, rnd):
-    a = rnd.choice((0, 45)) + rnd.uniform(-8, 8)
-    L = rnd.uniform(2.0, 3.4)
-    w = rnd.uniform(0.7, 1.2)
-    for b in (0, 90):
-        c.fill(c.line(rot([(4 - L, 4), (4 + L, 4)], a + b, 4, 4), w, round_caps=False), WHITE)
-
-
-def block(c, rnd):
-    s = rnd.uniform(1.2, 2.8)
-    a = rnd.choice((0, 45, rnd.uniform(0, 90)))
-    pts = rot([(4 - s, 4 - s), (4 + s, 4 - s), (4 + s, 4 + s), (4 - s, 4 + s)], a, 4, 4)
-    c.fill(c.poly(pts), GREY)
-    inner = rot([(4 - s * 0.6, 4 - s * 0.6), (4 + s * 0.6, 4 - s * 0.6), (4 + s * 0.6, 4 + s * 0.6),
-                 (4 - s * 0.6, 4 + s * 0.6)], a, 4, 4)
-    c.fill(c.poly(inner), WHITE)
-
-
-def debris(c, rnd):
-    n = rnd.randint(5, 7)
-    r0 = rnd.uniform(1.8, 3.2)
-    pts = []
-    for i in range(n):
-        a = 2 * math.pi * i / n + rnd.uniform(-0.3, 0.3)
-        r = r0 * rnd.uniform(0.55, 1.0)
-        pts.append((4 + r * math.cos(a), 4 + r * math.sin(a)))
-    c.fill(c.poly(pts), GREY)
-    c.fill(c.poly([(x - 0.4, y - 0.4) for x, y in pts[: n // 2 + 1]] + [(4, 4)]), WHITE, 0.8)
-
-
-def squiggle(c, rnd):
-    ph = rnd.uniform(0, 2 * math.pi)
-    amp = rnd.uniform(0.6, 1.5)
-    a = rnd.uniform(0, 180)
-    pts = [(1 + 6 * t / 8, 4 + amp * math.sin(ph + t * 0.9)) for t in range(9)]
-    c.fill(c.line(rot(pts, a, 4, 4), 0.6), WHITE, 0.9)
-
-
-def flake(c, rnd):
-    r = rnd.uniform(2.0, 3.4)
-    a = rnd.uniform(0, 60)
-    for k in range(3):
-        c.fill(c.line(rot([(4 - r, 4), (4 + r, 4)], a + 60 * k, 4, 4), 0.5), WHITE, 0.9)
-    c.fill(c.ellipse(4, 4, 0.7), WHITE)
-
-
+# Every frame is a bubble or a few: the sea's drifting field picks frames at random, and the bubbles
+# that burst from hits are tinted by the particle palette.
 FAMILIES = [
-    lambda c, r: bubble(c, r.uniform(1.2, 1.9), r),
-    lambda c, r: bubble(c, r.uniform(2.0, 2.8), r),
-    lambda c, r: bubble(c, r.uniform(2.9, 3.7), r),
-    cluster, ring, soft_dot, dot, spark4, spark_many, shard, sliver, cross, block, debris,
-    squiggle, flake,
+    _one(1.4, 1.7), _one(1.7, 2.1), _one(2.1, 2.5), _one(2.5, 2.9), _one(2.9, 3.3), _one(3.3, 3.7),
+    _one(1.8, 2.6, (0.8, 0.92)), _one(2.6, 3.4, (0.82, 0.94)),
+    _group((2, 3), 0.9, 1.5), _group((3, 4), 0.8, 1.3), _group((4, 6), 0.7, 1.1),
+    pair, pair,
+    _one(1.5, 2.0), _one(2.0, 2.8), _one(2.8, 3.6),
 ]
 
 

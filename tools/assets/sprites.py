@@ -155,6 +155,11 @@ def flash(c):
     c.glow(c.alpha_mask(), (160, 230, 255), 1.0, 0.7)
 
 
+# At scale 1 the ship with its glow spans 32 units, its middle 2.3 units behind the centre given.
+SHIP_SCALE = 0.48
+SHIP_CX = 18.0 + 2.3 * SHIP_SCALE
+
+
 def ship(c, cx=18.0, cy=18.0, s=1.0):
     """The player's little attack submarine, facing right."""
     def P(pts):
@@ -259,7 +264,9 @@ def gfx_frames(level):
         fn(c, *a, **kw)
         return c.image()
 
-    frames[0] = make(ship)
+    # The fight draws the ship at twice its size and keeps its centre 16 pixels inside the screen's
+    # edges, so all of it stays within 8 frame units of the centre.
+    frames[0] = make(ship, SHIP_CX, 18.0, SHIP_SCALE)
     frames[1] = make(shot)
     frames[7] = make(tidecrawler, PAL_ARMOURED)
     frames[8] = make(tidecrawler, PAL_SINKING, eye="dazed")

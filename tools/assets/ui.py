@@ -77,8 +77,9 @@ def icon(c, n):
                 m = np.maximum(m, c.poly([(x, y), (x - sx * 8, y), (x, y - sy * 8)]))
                 m = np.maximum(m, c.line([(x - sx * 2, y - sy * 2), (16 + sx * 3, 16 + sy * 3)], 2.2))
         _white_icon(c, m)
-    elif n == 11:   # a life: the player's ship
-        sprites.ship(c, 17.0, 16.0, 1.05)
+    elif n == 11:   # a life: the player's ship, small enough that a row of them 16 pixels apart at
+        # three quarters of the size keeps clear water between them
+        sprites.ship(c, 16.0 + 2.3 * 0.55, 16.0, 0.55)
     elif n == 12:   # star
         _white_icon(c, c.poly(star_pts(16, 16.5, 13, 5.5, 5)))
     elif n == 13:   # trophy
@@ -144,14 +145,15 @@ def _emblem(c, n, cx, cy):
 def wheel_button(c, n):
     cx = cy = 32
     col = WHEEL_COLOURS[n]
-    c.fill(c.ellipse(cx + 1.5, cy + 2.5, 29), (0, 0, 0), 0.45)
-    c.fill(c.ellipse(cx, cy, 29.5), c.linear(0, 2, 0, 62, [(0, (250, 250, 255)), (0.5, (150, 160, 180)),
+    # a wide face and a thin rim: the entry's name, 47 pixels across at the wheel's text size, sits on it
+    c.fill(c.ellipse(cx + 1.0, cy + 1.5, 29.5), (0, 0, 0), 0.45)
+    c.fill(c.ellipse(cx, cy, 30.5), c.linear(0, 2, 0, 62, [(0, (250, 250, 255)), (0.5, (150, 160, 180)),
                                                              (1, (70, 76, 96))]))
     light = tuple(min(255, v + 80) for v in col)
     dark = tuple(v * 0.35 for v in col)
-    c.fill(c.ellipse(cx, cy, 26), c.radial(cx - 8, cy - 10, 40, [(0, light), (0.45, col), (1, dark)]))
-    c.fill(_emblem(c, n, cx, cy) * c.ellipse(cx, cy, 25), dark, 0.45)
-    gloss = c.ellipse(cx, cy - 11, 19, 11) * c.ellipse(cx, cy, 24)
+    c.fill(c.ellipse(cx, cy, 28.2), c.radial(cx - 8, cy - 10, 42, [(0, light), (0.45, col), (1, dark)]))
+    c.fill(_emblem(c, n, cx, cy) * c.ellipse(cx, cy, 27), dark, 0.45)
+    gloss = c.ellipse(cx, cy - 12, 20, 11) * c.ellipse(cx, cy, 26)
     c.fill(gloss, c.linear(0, cy - 22, 0, cy, [(0, (255, 255, 255, 150)), (1, (255, 255, 255, 0))]))
 
 
