@@ -236,6 +236,14 @@ void gc_collect_step(gc_object *delegate) {
     gc_mark_queued(static_cast<int>(limit));
 }
 
+void gc_destroy_dead() {
+    while (!list_empty(gc_free_list)) {
+        gc_object *p = gc_free_list.succ;
+        list_remove(p);
+        destroy(p);
+    }
+}
+
 bool gc_validate_list(gc_object *list, const char *text) {
     gc_object *node = list->succ;
     while (node != list) {

@@ -71,6 +71,9 @@ void gc_mark_queued(int limit);
 void gc_mark_roots();                      // queues every registered root
 void gc_collect_step(gc_object *delegate); // the per-event step
 bool gc_validate_list(gc_object *list, const char *text);
+// Destroys at once every object the last sweep found dead, rather than a little with each allocation:
+// for tools that must see the heap come back to where it was.
+void gc_destroy_dead();
 
 // Root registry: every module global that holds an object or an array registers its slot once. The
 // slot is read back through its own type, so a class whose collectable base is not its first base

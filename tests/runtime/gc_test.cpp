@@ -188,6 +188,16 @@ TEST(CollectorDeathTest, ArrayTooBigForTheCountsIsOutOfMemory) {
     EXPECT_EXIT(make([] { Array<double>(0x10000001); }), ::testing::ExitedWithCode(255), "Out of memory");
 }
 
+TEST_F(Collector, DeadObjectsCanBeDestroyedAtOnce) {
+    for (int i = 0; i < 10; ++i)
+        new Counted;
+    sweep();
+    EXPECT_EQ(destroyed, 0);
+    gc_destroy_dead();
+    EXPECT_EQ(destroyed, 10);
+    EXPECT_EQ(gc_free_bytes, 0);
+}
+
 TEST_F(Collector, FreedSmallBlockIsReused) {
     for (int i = 0; i < 4; ++i)
         new Block40;
