@@ -198,4 +198,16 @@ TEST_F(OggDecoder, CutOrDamagedFilesGiveNoneOrABoundedSound) {
     }
 }
 
+// Music is decoded whole; a file that decodes to more than 64 MiB of samples (here six minutes of
+// stereo silence, 22 KB of Ogg) is refused instead of taking whatever memory it asks for.
+TEST_F(OggDecoder, MusicPastTheSizeCapIsRefused) {
+    std::string path = dir.file("long.ogg");
+    std::string cmd =
+        "head -c 68000000 /dev/zero | oggenc -Q -r -B 16 -C 2 -R 48000 -q -1 -o '" + path + "' -";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    Decoded d;
+    load(d, path);
+    EXPECT_EQ(d.data, nullptr);
+}
+
 } // namespace
