@@ -14,8 +14,8 @@ runs=${2:-}
 
 # Inputs per target for the fixed run, each about 30 seconds on the reference machine.
 declare -A fixed=(
-  [png]=600000 [ogg]=150000 [wav]=500000 [text]=300000 [databuffer]=400000
-  [url]=400000 [http]=180000 [save]=45000
+  [png]=1000000 [ogg]=300000 [wav]=1000000 [text]=700000 [databuffer]=330000
+  [url]=320000 [http]=140000 [save]=28000
 )
 targets=(png ogg wav text databuffer url http save)
 
