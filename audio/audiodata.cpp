@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#define STB_VORBIS_HEADER_ONLY
-#include <stb/stb_vorbis.h>
+#include <vorbis/vorbisfile.h>
 
 namespace {
 
@@ -108,49 +107,75 @@ unsigned char *LoadWAV(FILE *fp, int *length, int *channels, int *format, int *h
     }
 }
 
+namespace {
+
+// The Ogg decoder reads the stdio file as a stream, from where it stands to its end; the file stays
+// open for the caller to close.
+size_t ogg_read(void *out, size_t size, size_t count, void *fp) {
+    return std::fread(out, size, count, static_cast<FILE *>(fp));
+}
+
+// Decoded music is held whole in memory. Minutes of stereo are far more than any tune of the game
+// needs, and the cap keeps a file whose packets expand without limit from eating the machine.
+constexpr long kMaxOggBytes = 64L << 20;
+
+} // namespace
+
 unsigned char *LoadOGG(FILE *fp, int *length, int *channels, int *format, int *hertz) {
-    int error = 0;
-    stb_vorbis *vorbis = stb_vorbis_open_file(fp, 0, &error, nullptr);
-    if (!vorbis) return nullptr;
-    stb_vorbis_info info = stb_vorbis_get_info(vorbis);
-    int chans = info.channels;
-    if (chans <= 0 || info.sample_rate == 0 || info.sample_rate > static_cast<unsigned>(INT_MAX)) {
-        stb_vorbis_close(vorbis);
+    OggVorbis_File vf;
+    ov_callbacks io = {ogg_read, nullptr, nullptr, nullptr};
+    // A failed open releases what it allocated itself.
+    if (ov_open_callbacks(fp, &vf, nullptr, 0, io) != 0) return nullptr;
+    vorbis_info *info = ov_info(&vf, -1);
+    int chans = info ? info->channels : 0;
+    long rate = info ? info->rate : 0;
+    if (chans <= 0 || rate <= 0 || rate > INT_MAX) {
+        ov_clear(&vf);
         return nullptr;
     }
-    // Sizes in 16-bit samples; the room doubles whenever less than one big frame's worth is left.
-    const long step = static_cast<long>(chans) * 4096;
-    long room = step, total = 0;
-    short *samples = static_cast<short *>(std::malloc(room * sizeof(short)));
-    while (samples) {
-        int n = stb_vorbis_get_frame_short_interleaved(vorbis, chans, samples + total,
-                                                       static_cast<int>(room - total));
-        if (n == 0) break;
-        total += static_cast<long>(n) * chans;
+    // Sizes in bytes of 16-bit little-endian samples. The decoder hands out whole sample frames only,
+    // so the room doubles whenever less than a large block's worth of frames is left.
+    const long frame = static_cast<long>(chans) * 2, step = frame * 4096;
+    long room = 4 * step, total = 0;
+    char *samples = static_cast<char *>(std::malloc(room));
+    bool ok = samples != nullptr;
+    while (ok) {
         if (room - total < step) {
-            short *grown = static_cast<short *>(std::realloc(samples, room * 2 * sizeof(short)));
+            char *grown =
+                room < kMaxOggBytes ? static_cast<char *>(std::realloc(samples, room * 2)) : nullptr;
             if (!grown) {
-                std::free(samples);
-                samples = nullptr;
+                ok = false;
                 break;
             }
             samples = grown;
             room *= 2;
         }
+        int section = 0;
+        long n = ov_read(&vf, samples + total, static_cast<int>(room - total), 0, 2, 1, &section);
+        if (n == 0) break;          // the end of the stream
+        if (n == OV_HOLE) continue; // a gap between pages: decoding carries on after it
+        if (n < 0 || n % frame != 0) {
+            ok = false;
+            break;
+        }
+        // A chained file whose next stream has other channels or another rate is not one sound.
+        vorbis_info *now = ov_info(&vf, -1);
+        if (!now || now->channels != chans || now->rate != rate) break;
+        total += n;
     }
-    stb_vorbis_close(vorbis);
-    if (!samples || total / chans > INT_MAX) {
+    ov_clear(&vf);
+    if (!ok) {
         std::free(samples);
         return nullptr;
     }
     if (total > 0) {
-        short *shrunk = static_cast<short *>(std::realloc(samples, total * sizeof(short)));
+        char *shrunk = static_cast<char *>(std::realloc(samples, total));
         if (shrunk) samples = shrunk;
     }
-    *length = static_cast<int>(total / chans);
+    *length = static_cast<int>(total / frame);
     *channels = chans;
     *format = 2;
-    *hertz = static_cast<int>(info.sample_rate);
+    *hertz = static_cast<int>(rate);
     return reinterpret_cast<unsigned char *>(samples);
 }
 

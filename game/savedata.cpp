@@ -1,7 +1,9 @@
 // The saved string: settings, badge flags and score lists as "|"-separated decimal numbers, three
 // sections each guarded by its own weighted checksum. A section that fails its check is reset on
 // loading; the others load normally, so one damaged value never costs more than its own section.
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "game/myapp.h"
@@ -65,28 +67,11 @@ struct Fields {
         }
     }
 
-    // A field read as a decimal number: leading blanks, an optional sign, then digits up to the first
-    // other character; only its first 63 characters count, each cut to 8 bits. Values beyond the int
-    // range saturate at its ends, and a field that is missing or holds no digits reads as 0.
+    // A field read as a decimal number (see rt_atoi: values beyond the int range saturate); a field
+    // that is missing reads as 0.
     int number(int f) const {
         if (f < 0 || f >= count) return 0;
-        const Char *p = text.Data() + start[f];
-        int n = end[f] - start[f];
-        if (n > 63) n = 63;
-        int i = 0;
-        auto at = [&](int j) { return j < n ? static_cast<unsigned char>(p[j] & 0xff) : 0; };
-        while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r'))
-            ++i;
-        bool negative = false;
-        if (at(i) == '+' || at(i) == '-') negative = at(i++) == '-';
-        int64_t value = 0;
-        for (; at(i) >= '0' && at(i) <= '9'; ++i) {
-            value = value * 10 + (at(i) - '0');
-            if (value > 2147483648LL) value = 2147483648LL; // already past either end
-        }
-        if (negative) value = -value;
-        if (value > 2147483647LL) value = 2147483647LL;
-        return static_cast<int>(value);
+        return rt_atoi(text.Data() + start[f], end[f] - start[f]);
     }
 
     bool has(int f) const { return f < count; }
@@ -123,7 +108,15 @@ int c_MyApp::p_Save() {
 
     String state(out.c_str());
     if (rt_Brinefall_DebugMode == 1) rtPrint(state);
-    rt_app_SaveState(state);
+    int result = rt_app_SaveState(state);
+    if (result != 0) {
+        // Never silent: the player's settings and scores did not reach the disk.
+        int err = errno;
+        const char *step = result == -1 ? "could not be created" : "could not be written";
+        std::string why =
+            std::string("Save failed: the state file ") + step + " (" + std::strerror(err) + ")";
+        rtPrint(String(why.c_str()));
+    }
     return 0;
 }
 

@@ -2,9 +2,10 @@
 #pragma once
 #include <cstdio>
 
-// Decodes a whole image file with the channel count it was stored with: depth 1 (grey), 2 (grey and
-// alpha), 3 (RGB) or 4 (RGBA), rows top to bottom without padding. Returns null for a file that cannot be
-// decoded. The block comes from malloc and is released with free; the caller closes the file.
+// Decodes a whole PNG file (any other file is refused, whatever its content) with the channel count it
+// was stored with: depth 1 (grey), 2 (grey and alpha), 3 (RGB) or 4 (RGBA), eight bits each, rows top to
+// bottom without padding. Returns null for a file that cannot be decoded. The block comes from malloc and
+// is released with free; the caller closes the file.
 unsigned char *gxtkLoadImageFile(FILE *fp, int *width, int *height, int *depth);
 
 // Multiplies the colour channels of depth-2 and depth-4 pixels by their alpha (c * a / 255, truncated).

@@ -4,6 +4,9 @@ namespace {
 
 constexpr int kHeaderBufferBytes = 4096;
 constexpr int kReceiveBufferBytes = 16384;
+// Any answer this game asks for is a few hundred bytes; a server that sends more than this in its
+// header or its body is not one to keep listening to.
+constexpr int kMaxResponseBytes = 1 << 20;
 
 // Cuts every character of code 32 or less from both ends (spaces, tabs, the CR before a line feed).
 String trim(const String &s) {
@@ -132,6 +135,8 @@ void c_HttpRequest::p_Open(String req, String url, c_IOnHttpRequestComplete *onC
     m_responseText = String();
     m_bytesReceived = 0;
     m_held = 0;
+    m_headerBytes = 0;
+    m_receiveAt = 0;
     gc_assign(m_header, (new c_StringStack)->m_new());
     m_header->p_Push4(req + String(" ") + m_url->p_FullPath() + String(" HTTP/1.0"));
     m_header->p_Push4(String("Host: ") + m_url->m_domain);
@@ -177,7 +182,9 @@ void c_HttpRequest::p_OnSendComplete(c_DataBuffer *, int, int, c_Socket *) {
 }
 
 void c_HttpRequest::p_ReceiveMore(int offset) {
-    if (m_socket->p_IsConnected()) m_socket->p_ReceiveAsync(m_rbuf, offset, m_rbuf->m_length - offset, this);
+    m_receiveAt = offset;
+    if (m_socket && m_socket->p_IsConnected())
+        m_socket->p_ReceiveAsync(m_rbuf, offset, m_rbuf->m_length - offset, this);
 }
 
 void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int count, c_Socket *) {
@@ -188,6 +195,10 @@ void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int coun
     }
     if (m_response) {
         m_bytesReceived += count;
+        if (m_bytesReceived > kMaxResponseBytes) {
+            p_Refuse();
+            return;
+        }
         p_TakeBody(0, offset + count); // from 0: a held-back sequence start comes first
         return;
     }
@@ -202,10 +213,19 @@ void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int coun
             m_header->p_Push4(line);
             continue;
         }
+        if (m_headerBytes + (i + 1 - offset) > kMaxResponseBytes) { // the header up to its blank line
+            p_Refuse();
+            return;
+        }
         if (p_EndHeader()) {
             m_bytesReceived += end - start;
             p_TakeBody(start, end);
         }
+        return;
+    }
+    m_headerBytes += count;
+    if (m_headerBytes > kMaxResponseBytes) {
+        p_Refuse();
         return;
     }
     int pending = end - start;
@@ -244,6 +264,14 @@ void c_HttpRequest::p_TakeBody(int from, int end) {
     if (cut > 0) m_rbuf->p_CopyBytes(end - cut, m_rbuf, 0, cut);
     m_held = cut;
     p_ReceiveMore(cut);
+}
+
+// An answer over the size cap: the request finishes as failed, with no status and no text.
+void c_HttpRequest::p_Refuse() {
+    m_status = -1;
+    m_response = nullptr;
+    m_held = 0;
+    p_Finish();
 }
 
 void c_HttpRequest::p_Finish() {

@@ -50,6 +50,7 @@ class c_HttpRequest : public Object,
     c_Socket *m_socket = nullptr;
     c_DataBuffer *m_wbuf = nullptr; // the encoded request header
     c_DataBuffer *m_rbuf = nullptr; // the receive buffer
+    int m_receiveAt = 0;            // where in rbuf the next receive puts its bytes
 
     c_HttpRequest *m_new();
     c_HttpRequest *m_new2(String req, String url, c_IOnHttpRequestComplete *onComplete);
@@ -66,9 +67,11 @@ class c_HttpRequest : public Object,
     void mark() override;
 
   private:
-    int m_held = 0; // bytes of an unfinished UTF-8 sequence kept at the start of rbuf
+    int m_held = 0;        // bytes of an unfinished UTF-8 sequence kept at the start of rbuf
+    int m_headerBytes = 0; // response header bytes received so far
 
     void p_ReceiveMore(int offset);
     bool p_EndHeader();
     void p_TakeBody(int from, int end);
+    void p_Refuse();
 };

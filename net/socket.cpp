@@ -93,7 +93,10 @@ RtSocket::RtSocket() { InitSockets(); }
 
 RtSocket::RtSocket(int sock) : sock(sock) {}
 
-RtSocket::~RtSocket() { Close(); }
+RtSocket::~RtSocket() {
+    Close();
+    if (accepted >= 0) close(accepted); // accepted, never taken
+}
 
 bool RtSocket::Open(int proto) {
     if (sock >= 0 || proto < 1) return false;
@@ -123,11 +126,14 @@ void RtSocket::Shutdown() {
 }
 
 bool RtSocket::Bind(const String &host, int port) {
+    if (port < 0 || port > 65535) return false; // would bind another port, cut to 16 bits
     sockaddr_in sa = make_address(host, port);
     return bind(sock, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
 }
 
 bool RtSocket::Connect(const String &host, int port) {
+    // A port outside 1 to 65535 names no service; cut to 16 bits it would reach another one.
+    if (port < 1 || port > 65535) return false;
     sockaddr_in sa = make_address(host, port);
     // An unresolved name leaves the address 0.0.0.0, which this system would take for the local host;
     // a name that resolves to nothing must not reach a local server instead.
@@ -138,6 +144,8 @@ bool RtSocket::Connect(const String &host, int port) {
 bool RtSocket::Listen(int backlog) { return listen(sock, backlog) == 0; }
 
 bool RtSocket::Accept() {
+    // A connection accepted before and never taken by Accepted() is closed, not lost.
+    if (accepted >= 0) close(accepted);
     accepted = accept4(sock, nullptr, nullptr, SOCK_CLOEXEC);
     return accepted >= 0;
 }

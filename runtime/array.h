@@ -15,12 +15,14 @@ template <class T> class Array {
         Rep() : gc_object(gc_static_tag{}), length(0) {}
         explicit Rep(int n) : length(n) {
             T *d = data();
-            for (int i = 0; i < n; ++i) new (&d[i]) T();
+            for (int i = 0; i < n; ++i)
+                new (&d[i]) T();
         }
         ~Rep() override {
             if constexpr (!std::is_trivially_destructible_v<T>) {
                 T *d = data();
-                for (int i = 0; i < length; ++i) d[i].~T();
+                for (int i = 0; i < length; ++i)
+                    d[i].~T();
             }
         }
         T *data() { return reinterpret_cast<T *>(reinterpret_cast<char *>(this) + sizeof(Rep)); }
@@ -34,7 +36,8 @@ template <class T> class Array {
         }
 
         static Rep *alloc(int n) {
-            void *block = gc_object_alloc(static_cast<int>(sizeof(Rep) + sizeof(T) * n));
+            // In size_t: n elements of a large type overflow an int long before they exhaust memory.
+            void *block = gc_object_alloc(sizeof(Rep) + sizeof(T) * static_cast<size_t>(n));
             return new (block) Rep(n);
         }
         static Rep *empty() {
@@ -46,7 +49,8 @@ template <class T> class Array {
     Array() : rep(Rep::empty()) {}
     explicit Array(int n) : rep(n > 0 ? Rep::alloc(n) : Rep::empty()) {}
     Array(const T *p, int n) : Array(n) {
-        for (int i = 0; i < n; ++i) rep->data()[i] = p[i];
+        for (int i = 0; i < n; ++i)
+            rep->data()[i] = p[i];
     }
     explicit Array(Rep *r) : rep(r) {}
 
@@ -58,7 +62,8 @@ template <class T> class Array {
     Array Resize(int n) const {
         Array r(n);
         int keep = n < Length() ? n : Length();
-        for (int i = 0; i < keep; ++i) r.rep->data()[i] = rep->data()[i];
+        for (int i = 0; i < keep; ++i)
+            r.rep->data()[i] = rep->data()[i];
         return r;
     }
     Array Slice(int from) const { return Slice(from, Length()); }
@@ -69,7 +74,8 @@ template <class T> class Array {
         if (term < 0) term = term + len < 0 ? 0 : term + len;
         if (from >= term) return Array();
         Array r(term - from);
-        for (int i = from; i < term; ++i) r.rep->data()[i - from] = rep->data()[i];
+        for (int i = from; i < term; ++i)
+            r.rep->data()[i - from] = rep->data()[i];
         return r;
     }
 
@@ -87,19 +93,20 @@ template <class T> inline void gc_assign(Array<T> &lhs, const Array<T> &rhs) {
 template <class T> inline void gc_mark_q(const Array<T> &a) { gc_mark_q(a.rep); }
 template <class T> inline void gc_mark(const Array<T> &a) { gc_mark(a.rep); }
 
-template <class T> inline void gc_register_root(Array<T> &slot) {
-    gc_add_root(reinterpret_cast<gc_object **>(&slot.rep));
-}
+template <class T> inline void gc_register_root(Array<T> &slot) { gc_register_root(slot.rep); }
 
 // Raw storage of strings (placement construction and release).
 inline String *t_create(int n, String *p) {
-    for (int i = 0; i < n; ++i) new (&p[i]) String();
+    for (int i = 0; i < n; ++i)
+        new (&p[i]) String();
     return p + n;
 }
 inline String *t_create(int n, String *p, const String *src) {
-    for (int i = 0; i < n; ++i) new (&p[i]) String(src[i]);
+    for (int i = 0; i < n; ++i)
+        new (&p[i]) String(src[i]);
     return p + n;
 }
 inline void t_destroy(int n, String *p) {
-    for (int i = 0; i < n; ++i) p[i].~String();
+    for (int i = 0; i < n; ++i)
+        p[i].~String();
 }

@@ -148,5 +148,7 @@ String c_DataBuffer::p_PeekString(int address, int count, String encoding) {
 }
 
 String c_DataBuffer::p_PeekString2(int address, String encoding) {
-    return p_PeekString(address, m_length - address, encoding);
+    // An address outside the block reaches no byte; m_length - address must not overflow for it.
+    int count = address >= 0 && address <= m_length ? m_length - address : 0;
+    return p_PeekString(address, count, encoding);
 }

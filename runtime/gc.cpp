@@ -1,5 +1,6 @@
 #include "runtime/gc.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -23,12 +24,32 @@ namespace {
 // Size-class caches of freed blocks below 64 bytes, each linked through its first word.
 void *gc_cache[8];
 
-// Size of the block gc_object_alloc handed out last; the gc_object constructor picks it up.
-int gc_pending_size;
+// Blocks handed out by gc_object_alloc whose gc_object constructor has not run yet, with their sizes.
+// C++ allocates an object before it evaluates its constructor's arguments, so `new A(new B)` hands
+// out A's block, then B's, and constructs B first: each constructor finds the block it lies in (its
+// base may sit past the start of the block when it is not the class's first base).
+struct Pending {
+    void *block;
+    int size;
+};
+constexpr int kMaxPending = 64;
+Pending gc_pending[kMaxPending];
+int gc_pending_count;
 
-std::vector<gc_object **> &roots() {
-    static std::vector<gc_object **> slots;
+struct Root {
+    const void *slot;
+    gc_root_reader read;
+};
+
+std::vector<Root> &roots() {
+    static std::vector<Root> slots;
     return slots;
+}
+
+[[noreturn]] void out_of_memory() {
+    std::fputs("Out of memory\n", stdout);
+    std::fflush(stdout);
+    std::exit(-1);
 }
 
 void list_clear(gc_object &list) { list.succ = list.pred = &list; }
@@ -54,30 +75,37 @@ void list_move_tail(gc_object *p, gc_object &list) {
 
 bool is_white(gc_object *p) { return (p->flags & 3) == gc_markbit; }
 
-// Destroys one dead object: its destructor chain, then its block.
+// Destroys one dead object: its destructor chain, then its block, which starts at the most derived
+// object (past which the gc_object base may lie).
 void destroy(gc_object *p) {
     int size = p->gc_size();
+    void *block = dynamic_cast<void *>(p);
     p->~gc_object();
-    gc_object_free(p, size);
+    gc_object_free(block, size);
     ++gc_destroyed_count;
 }
 
 } // namespace
 
 gc_object::gc_object() {
-    if (gc_pending_size == 0) { // not from gc_object_alloc: a static or automatic object, never collected
-        succ = pred = this;
-        flags = gc_static_colour;
+    // The most recent block first: nested allocations are constructed innermost first.
+    for (int i = gc_pending_count - 1; i >= 0; --i) {
+        char *at = static_cast<char *>(gc_pending[i].block);
+        if (reinterpret_cast<char *>(this) < at || reinterpret_cast<char *>(this) >= at + gc_pending[i].size)
+            continue;
+        flags = gc_pending[i].size | gc_markbit;
+        gc_pending[i] = gc_pending[--gc_pending_count];
+        list_insert_tail(this, gc_unmarked_list);
         return;
     }
-    flags = gc_pending_size | gc_markbit;
-    gc_pending_size = 0;
-    list_insert_tail(this, gc_unmarked_list);
+    // Not from gc_object_alloc: a static or automatic object, never collected.
+    succ = pred = this;
+    flags = gc_static_colour;
 }
 
 gc_object::gc_object(gc_static_tag) : succ(this), pred(this), flags(gc_static_colour) {}
 
-void *gc_object::operator new(size_t size) { return gc_object_alloc(static_cast<int>(size)); }
+void *gc_object::operator new(size_t size) { return gc_object_alloc(size); }
 
 void gc_object::operator delete(void *p) { std::free(p); }
 
@@ -88,8 +116,12 @@ void gc_init() {
     list_clear(gc_free_list);
 }
 
-void *gc_object_alloc(int size) {
-    size = (size + 7) & ~7;
+void *gc_object_alloc(size_t bytes) {
+    // Sizes and byte counts are 32-bit: a block they cannot count is memory this process cannot have.
+    if (bytes > static_cast<size_t>(INT_MAX - 7)) out_of_memory();
+    int size = static_cast<int>((bytes + 7) & ~static_cast<size_t>(7));
+    if (gc_new_bytes > INT_MAX - size || gc_alloced_bytes > INT_MAX - size) out_of_memory();
+    if (gc_pending_count == kMaxPending) out_of_memory(); // constructors nested beyond all reason
     gc_new_bytes += size;
 
     // Destroy dead objects to pay for this allocation.
@@ -107,12 +139,9 @@ void *gc_object_alloc(int size) {
         gc_cache[size >> 3] = *static_cast<void **>(block);
     } else {
         block = std::malloc(size);
-        if (!block) {
-            std::fputs("Out of memory\n", stdout);
-            std::exit(-1);
-        }
+        if (!block) out_of_memory();
     }
-    gc_pending_size = size;
+    gc_pending[gc_pending_count++] = {block, size};
     gc_alloced_bytes += size;
     if (gc_alloced_bytes > gc_max_alloced_bytes) gc_max_alloced_bytes = gc_alloced_bytes;
     return block;
@@ -159,10 +188,11 @@ void gc_mark_queued(int limit) {
     }
 }
 
-void gc_add_root(gc_object **slot) { roots().push_back(slot); }
+void gc_add_root(const void *slot, gc_root_reader read) { roots().push_back({slot, read}); }
 
 void gc_mark_roots() {
-    for (gc_object **slot : roots()) gc_mark_q(*slot);
+    for (const Root &root : roots())
+        gc_mark_q(root.read(root.slot));
 }
 
 void gc_collect_step(gc_object *delegate) {
@@ -200,8 +230,18 @@ void gc_collect_step(gc_object *delegate) {
         return;
     }
 
-    long long limit = gc_new_bytes + (static_cast<long long>(gc_alloced_bytes - gc_new_bytes) * gc_new_bytes) / gc_cycle_bytes;
+    long long limit =
+        gc_new_bytes +
+        (static_cast<long long>(gc_alloced_bytes - gc_new_bytes) * gc_new_bytes) / gc_cycle_bytes;
     gc_mark_queued(static_cast<int>(limit));
+}
+
+void gc_destroy_dead() {
+    while (!list_empty(gc_free_list)) {
+        gc_object *p = gc_free_list.succ;
+        list_remove(p);
+        destroy(p);
+    }
 }
 
 bool gc_validate_list(gc_object *list, const char *text) {

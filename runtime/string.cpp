@@ -29,14 +29,16 @@ String::Rep *String::Rep::alloc(int length) {
 
 String::CString::CString(const String &s) {
     bytes.resize(s.Length());
-    for (int i = 0; i < s.Length(); ++i) bytes[i] = static_cast<char>(s[i] & 0xff);
+    for (int i = 0; i < s.Length(); ++i)
+        bytes[i] = static_cast<char>(s[i] & 0xff);
 }
 
 String::String(const char *p) : String(p, p ? static_cast<int>(std::strlen(p)) : 0) {}
 
 String::String(const char *p, int n) : rep(Rep::alloc(n)) {
     Char *d = rep->data();
-    for (int i = 0; i < n; ++i) d[i] = static_cast<Char>(static_cast<signed char>(p[i]));
+    for (int i = 0; i < n; ++i)
+        d[i] = static_cast<Char>(static_cast<signed char>(p[i]));
 }
 
 String::String(const Char *p, int n) : rep(Rep::alloc(n)) {
@@ -71,29 +73,47 @@ String String::FromChar(int unit) {
     return String(&c, 1);
 }
 
-int String::ToInt() const {
-    char buf[64];
-    int n = Length() < 63 ? Length() : 63;
-    for (int i = 0; i < n; ++i) buf[i] = static_cast<char>((*this)[i]);
-    buf[n] = 0;
-    return std::atoi(buf);
+int rt_atoi(const Char *p, int n) {
+    if (n > 63) n = 63;
+    int i = 0;
+    auto at = [&](int j) { return j < n ? static_cast<unsigned char>(p[j] & 0xff) : 0; };
+    while (at(i) == ' ' || (at(i) >= '\t' && at(i) <= '\r'))
+        ++i;
+    bool negative = false;
+    if (at(i) == '+' || at(i) == '-') negative = at(i++) == '-';
+    long long value = 0;
+    for (; at(i) >= '0' && at(i) <= '9'; ++i) {
+        value = value * 10 + (at(i) - '0');
+        if (value > 2147483648LL) value = 2147483648LL; // already past either end
+    }
+    if (negative) value = -value;
+    if (value > 2147483647LL) value = 2147483647LL;
+    return static_cast<int>(value);
 }
+
+int String::ToInt() const { return rt_atoi(Data(), Length()); }
 
 namespace {
 template <class F> String map_units(const String &s, F f) {
     int n = s.Length();
     int i = 0;
-    while (i < n && static_cast<Char>(f(s[i])) == s[i]) ++i;
+    while (i < n && static_cast<Char>(f(s[i])) == s[i])
+        ++i;
     if (i == n) return s;
     String::Rep *r = String::Rep::alloc(n);
     Char *d = r->data();
-    for (int j = 0; j < n; ++j) d[j] = static_cast<Char>(f(s[j]));
+    for (int j = 0; j < n; ++j)
+        d[j] = static_cast<Char>(f(s[j]));
     return String(r);
 }
 } // namespace
 
-String String::ToUpper() const { return map_units(*this, [](Char c) { return std::towupper(c); }); }
-String String::ToLower() const { return map_units(*this, [](Char c) { return std::towlower(c); }); }
+String String::ToUpper() const {
+    return map_units(*this, [](Char c) { return std::towupper(c); });
+}
+String String::ToLower() const {
+    return map_units(*this, [](Char c) { return std::towlower(c); });
+}
 
 void rt_utf8_encode(const Char *p, int n, std::string &out) {
     for (int i = 0; i < n; ++i) {
@@ -156,7 +176,8 @@ int String::FindLast(const String &sub) const {
 }
 
 bool String::StartsWith(const String &prefix) const {
-    return prefix.Length() <= Length() && std::memcmp(Data(), prefix.Data(), sizeof(Char) * prefix.Length()) == 0;
+    return prefix.Length() <= Length() &&
+           std::memcmp(Data(), prefix.Data(), sizeof(Char) * prefix.Length()) == 0;
 }
 
 String String::Slice(int from, int term) const {
@@ -180,11 +201,13 @@ String String::Slice(int from, int term) const {
 Array<String> String::Split(const String &sep) const {
     if (sep.Length() == 0) {
         Array<String> out(Length());
-        for (int i = 0; i < Length(); ++i) out[i] = String(Data() + i, 1);
+        for (int i = 0; i < Length(); ++i)
+            out[i] = String(Data() + i, 1);
         return out;
     }
     int count = 1;
-    for (int i = Find(sep, 0); i != -1; i = Find(sep, i + sep.Length())) ++count;
+    for (int i = Find(sep, 0); i != -1; i = Find(sep, i + sep.Length()))
+        ++count;
     if (count == 1) {
         Array<String> out(1);
         out[0] = *this;
@@ -205,7 +228,8 @@ String String::Join(Array<String> pieces) const {
     if (n == 0) return String();
     if (n == 1) return pieces[0];
     int total = Length() * (n - 1);
-    for (int i = 0; i < n; ++i) total += pieces[i].Length();
+    for (int i = 0; i < n; ++i)
+        total += pieces[i].Length();
     Rep *r = Rep::alloc(total);
     Char *d = r->data();
     for (int i = 0; i < n; ++i) {
@@ -222,7 +246,8 @@ String String::Join(Array<String> pieces) const {
 String String::Replace(const String &find, const String &repl) const {
     if (find.Length() == 0) return *this; // never asked for: leave the text alone
     int matches = 0;
-    for (int i = Find(find, 0); i != -1; i = Find(find, i + find.Length())) ++matches;
+    for (int i = Find(find, 0); i != -1; i = Find(find, i + find.Length()))
+        ++matches;
     if (matches == 0) return *this;
     Rep *r = Rep::alloc(Length() + matches * (repl.Length() - find.Length()));
     Char *d = r->data();

@@ -37,13 +37,16 @@ class String {
 
     String() : rep(&nullRep) { rep->retain(); }
     String(const String &s) : rep(s.rep) { rep->retain(); }
-    String(String &&s) noexcept : rep(s.rep) { s.rep = &nullRep; nullRep.retain(); }
-    String(const char *p);                 // bytes widened as signed values
-    String(const char *p, int n);          // the same for n bytes
+    String(String &&s) noexcept : rep(s.rep) {
+        s.rep = &nullRep;
+        nullRep.retain();
+    }
+    String(const char *p);        // bytes widened as signed values
+    String(const char *p, int n); // the same for n bytes
     String(const Char *p, int n);
     String(int n);
     String(float f);
-    explicit String(Rep *r) : rep(r) {}    // adopts a fresh rep
+    explicit String(Rep *r) : rep(r) {} // adopts a fresh rep
     ~String() { rep->release(); }
 
     String &operator=(const String &s) {
@@ -62,7 +65,7 @@ class String {
     String ToUpper() const;
     String ToLower() const;
     CString ToCString() const { return CString(*this); }
-    std::string ToUtf8() const;                    // 1 to 3 bytes per unit
+    std::string ToUtf8() const; // 1 to 3 bytes per unit
     static String FromChars(const std::vector<Char> &units);
     static String FromChar(int unit);
 
@@ -96,6 +99,11 @@ String operator+(const char *a, const String &b);
 
 // "Invalid UTF-8" after String::Load met bytes that are not UTF-8, else empty.
 extern String str_load_err;
+
+// A decimal number as the C library's atoi reads it (leading blanks, an optional sign, digits up to the
+// first other character), from at most the first 63 of the n units, each cut to 8 bits. Values beyond
+// the int range saturate at its ends instead of being undefined; no digits give 0.
+int rt_atoi(const Char *p, int n);
 
 // Decodes UTF-8 in the 1-to-3-byte form the system writes; false on any other lead byte, a bad
 // continuation byte or a sequence cut off at the end.

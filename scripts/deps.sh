@@ -3,15 +3,17 @@
 # it) or for testing (all of that, plus what the test suites and the asset checks use).
 set -euo pipefail
 
-# Building and playing.
+# Building and playing: libpng and libvorbisfile decode the pictures and the music; stb cuts the
+# program icon at build time.
 PLAY=(
   build-essential cmake pkg-config
-  libglfw3-dev libgl-dev libgl1-mesa-dri libopenal-dev libstb-dev
+  libglfw3-dev libgl-dev libgl1-mesa-dri libopenal-dev libpng-dev libvorbis-dev libstb-dev
 )
 # What the tests add: the test framework, a virtual display with a window manager and input
-# injection, image and sound tools for the checks, and the asset generator's Python.
+# injection, image and sound tools for the checks, the asset generator's Python, and clang with
+# libFuzzer and its sanitizers for the fuzz targets.
 TEST=(
-  googletest libgtest-dev libgmock-dev
+  googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils openbox imagemagick libx11-dev libxrandr-dev
   python3 python3-pil python3-numpy vorbis-tools sox
 )

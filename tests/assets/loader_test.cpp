@@ -1,10 +1,20 @@
-// Every file the game loads, read by the game's own decoders: pictures through stb_image at all three
-// levels with room for their frame grids, sounds through the WAV reader, tunes through the Ogg decoder.
+// Every file the game loads, read by the game's own decoders: pictures at all three levels with room
+// for their frame grids, sounds through the WAV reader, tunes through the Ogg decoder. The pictures also
+// decode to exactly the pixels of stb_image, the game's earlier decoder; the tunes to the same length,
+// channels and rate as with stb_vorbis, every sample within one step of its value there (the two
+// decoders round the last bit differently).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
+
+#include <stb/stb_image.h>
+#define STB_VORBIS_HEADER_ONLY
+#include <stb/stb_vorbis.h>
 
 #include "audio/audiodata.h"
 #include "graphics/imagedata.h"
@@ -19,11 +29,20 @@ struct Sheet {
 };
 
 const Sheet sheets[] = {
-    {"gfx", 36, 36, 49},          {"fish", 8, 8, 16},           {"parts", 8, 8, 256},
-    {"common/icons", 32, 32, 16}, {"common/Buttons", 64, 64, 16}, {"common/dpad", 32, 32, 16},
-    {"common/circle", 256, 256, 4}, {"common/light", 32, 32, 4}, {"common/VorloLogo", 256, 256, 1},
-    {"logo", 256, 128, 1},        {"menu", 256, 256, 4},        {"BadgesA", 64, 64, 64},
-    {"fonts/shadow_editundo", 16, 16, 128}, {"fonts/shadow_editundow", 16, 16, 128},
+    {"gfx", 36, 36, 49},
+    {"fish", 8, 8, 16},
+    {"parts", 8, 8, 256},
+    {"common/icons", 32, 32, 16},
+    {"common/Buttons", 64, 64, 16},
+    {"common/dpad", 32, 32, 16},
+    {"common/circle", 256, 256, 4},
+    {"common/light", 32, 32, 4},
+    {"common/VorloLogo", 256, 256, 1},
+    {"logo", 256, 128, 1},
+    {"menu", 256, 256, 4},
+    {"BadgesA", 64, 64, 64},
+    {"fonts/shadow_editundo", 16, 16, 128},
+    {"fonts/shadow_editundow", 16, 16, 128},
 };
 
 struct Picture {
@@ -60,7 +79,8 @@ TEST(GameData, EveryPictureDecodesWithRoomForItsFramesAtEachLevel) {
             Picture pic(data_dir + file);
             ASSERT_NE(pic.pixels, nullptr) << file;
             EXPECT_EQ(pic.depth, 4) << file;
-            EXPECT_TRUE(grid_fits(pic.width, pic.height, s.frameW * level, s.frameH * level, s.frames)) << file;
+            EXPECT_TRUE(grid_fits(pic.width, pic.height, s.frameW * level, s.frameH * level, s.frames))
+                << file;
         }
     }
 }
@@ -79,6 +99,28 @@ TEST(GameData, DefaultFontIsOneRowOf96PaddedGlyphs) {
             }
         }
     }
+}
+
+TEST(GameData, EveryPictureDecodesToThePixelsOfTheEarlierDecoder) {
+    int files = 0;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(data_dir)) {
+        if (entry.path().extension() != ".png") continue;
+        std::string file = entry.path().string();
+        Picture pic(file);
+        int w = 0, h = 0, n = 0;
+        unsigned char *want = stbi_load(file.c_str(), &w, &h, &n, 0);
+        ASSERT_NE(want, nullptr) << file;
+        ASSERT_NE(pic.pixels, nullptr) << file;
+        EXPECT_EQ(pic.width, w) << file;
+        EXPECT_EQ(pic.height, h) << file;
+        EXPECT_EQ(pic.depth, n) << file;
+        if (pic.width == w && pic.height == h && pic.depth == n) {
+            EXPECT_EQ(std::memcmp(pic.pixels, want, size_t(w) * h * n), 0) << file;
+        }
+        stbi_image_free(want);
+        ++files;
+    }
+    EXPECT_GE(files, 43);
 }
 
 struct Sound {
@@ -115,6 +157,32 @@ TEST(GameData, EveryTuneDecodesToHalfAMinuteOrMore) {
         double seconds = static_cast<double>(s.length) / s.hertz;
         EXPECT_GE(seconds, 30) << name;
         EXPECT_LE(seconds, 90) << name;
+    }
+}
+
+TEST(GameData, EveryTuneDecodesAsTheEarlierDecoderDecodedIt) {
+    for (const char *name : {"sfx/fish.ogg", "sfx/fishb.ogg", "sfx/fishc.ogg", "sfx/testmusic.ogg"}) {
+        Sound s(name);
+        ASSERT_NE(s.samples, nullptr) << name;
+        int chans = 0, rate = 0;
+        short *want = nullptr;
+        int frames = stb_vorbis_decode_filename((data_dir + name).c_str(), &chans, &rate, &want);
+        ASSERT_GT(frames, 0) << name;
+        EXPECT_EQ(s.channels, chans) << name;
+        EXPECT_EQ(s.hertz, rate) << name;
+        EXPECT_EQ(s.length, frames) << name;
+        const short *got = reinterpret_cast<const short *>(s.samples);
+        long n = static_cast<long>(std::min(s.length, frames)) * chans, differ = 0;
+        int worst = 0;
+        for (long i = 0; i < n; ++i) {
+            int d = std::abs(got[i] - want[i]);
+            worst = std::max(worst, d);
+            differ += d != 0;
+        }
+        std::printf("%s: %d frames, %ld of %ld samples differ, by %d at most\n", name, frames, differ, n,
+                    worst);
+        EXPECT_LE(worst, 1) << name;
+        std::free(want);
     }
 }
 

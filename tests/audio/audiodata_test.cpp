@@ -160,4 +160,54 @@ TEST_F(OggDecoder, RejectsFilesThatAreNotVorbis) {
     EXPECT_EQ(empty.data, nullptr);
 }
 
+// Cut and damaged copies of a real file: the decoder gives none or a sound, never a crash, and never
+// more samples than its cap allows (ASan and LSan in the sanitizer build catch the rest).
+TEST_F(OggDecoder, CutOrDamagedFilesGiveNoneOrABoundedSound) {
+    std::string path = encode("short", wav(2, 16, 22050, sine(11025, 2, 16, 22050, 440, 0.5)));
+    FILE *fp = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(fp, nullptr);
+    Bytes file;
+    for (int c; (c = std::fgetc(fp)) != EOF;)
+        file.push_back(static_cast<unsigned char>(c));
+    std::fclose(fp);
+    ASSERT_GT(file.size(), 4000u);
+
+    auto decode = [](Bytes bytes) {
+        Decoded d;
+        FILE *mem = fmemopen(bytes.data(), bytes.size(), "rb");
+        d.data = LoadOGG(mem, &d.length, &d.channels, &d.format, &d.hertz);
+        std::fclose(mem);
+        if (d.data) {
+            EXPECT_EQ(d.channels, 2);
+            EXPECT_LE(d.length, 11025 + 4096);
+        }
+        return d.data != nullptr;
+    };
+    int decoded = 0;
+    for (size_t keep = 1; keep < 4000; ++keep)
+        decoded += decode(Bytes(file.begin(), file.begin() + keep));
+    EXPECT_EQ(decoded > 0, true); // once the headers are in, a cut file plays what it has
+
+    unsigned seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int round = 0; round < 3000; ++round) {
+        Bytes damaged = file;
+        for (int k = 1 + next() % 4; k > 0; --k)
+            damaged[next() % damaged.size()] ^= static_cast<unsigned char>(1 + next() % 255);
+        decode(damaged);
+    }
+}
+
+// Music is decoded whole; a file that decodes to more than 64 MiB of samples (here six minutes of
+// stereo silence, 22 KB of Ogg) is refused instead of taking whatever memory it asks for.
+TEST_F(OggDecoder, MusicPastTheSizeCapIsRefused) {
+    std::string path = dir.file("long.ogg");
+    std::string cmd =
+        "head -c 68000000 /dev/zero | oggenc -Q -r -B 16 -C 2 -R 48000 -q -1 -o '" + path + "' -";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    Decoded d;
+    load(d, path);
+    EXPECT_EQ(d.data, nullptr);
+}
+
 } // namespace

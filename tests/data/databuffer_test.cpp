@@ -71,6 +71,14 @@ TEST(DataBufferString, PeekFallsBackToSignedBytes) {
     EXPECT_EQ(units_of(b->p_PeekString2(2, ascii)), (std::vector<int>{0x6c}));
     EXPECT_EQ(b->p_PeekString(4, 1, ascii).Length(), 0);
     EXPECT_EQ(b->p_PeekString(-1, 2, utf8).Length(), 0);
+    // Extreme addresses and counts, on an empty buffer too, read nothing and overflow nothing.
+    c_DataBuffer *empty = (new c_DataBuffer)->m_new(0);
+    for (int at : {-2147483647 - 1, -1, 4, 2147483647}) {
+        EXPECT_EQ(empty->p_PeekString2(at, utf8).Length(), 0) << at;
+        EXPECT_EQ(b->p_PeekString2(at, ascii).Length(), 0) << at;
+        EXPECT_EQ(empty->p_PeekString(0, at, utf8).Length(), 0) << at;
+        EXPECT_EQ(b->p_PeekString(at, 2147483647, ascii).Length(), 0) << at;
+    }
 }
 
 TEST(DataBufferBytes, CopyOverlapsInBothDirections) {

@@ -157,4 +157,45 @@ TEST(Assets, TheJinglePlaysOnceAndMissingFilesLeaveSlotsEmpty) {
     fs::remove_all(dir);
 }
 
+// The fight's tune cut short or damaged: the fight starts and runs without its music instead of the
+// decoder taking the game down. The damaged copy (kept with the Ogg fuzz target's inputs) crashed the
+// game's earlier decoder.
+TEST(Assets, DamagedFightTuneLeavesTheFightSilent) {
+    namespace fs = std::filesystem;
+    const fs::path data = fs::path(TIDE_SOURCE_DIR) / "data";
+    auto bytes_of = [](const fs::path &file) {
+        std::string out;
+        FILE *f = std::fopen(file.c_str(), "rb");
+        EXPECT_NE(f, nullptr) << file;
+        for (int c; f && (c = std::fgetc(f)) != EOF;)
+            out += static_cast<char>(c);
+        if (f) std::fclose(f);
+        return out;
+    };
+    std::string tune = bytes_of(data / "sfx" / "testmusic.ogg");
+    std::string damaged = bytes_of(fs::path(TIDE_SOURCE_DIR) / "tests/fuzz/ogg/damaged_tune.ogg");
+    for (const std::string &bad : {damaged, tune.substr(0, 168), tune.substr(0, 1543)}) {
+        fs::path dir = fs::temp_directory_path() / ("tide_tune_" + std::to_string(::getpid()));
+        fs::create_directories(dir / "sfx");
+        for (const auto &e : fs::directory_iterator(data))
+            if (e.path().filename() != "sfx") fs::create_symlink(e.path(), dir / e.path().filename());
+        for (const auto &e : fs::directory_iterator(data / "sfx"))
+            if (e.path().filename() != "testmusic.ogg")
+                fs::create_symlink(e.path(), dir / "sfx" / e.path().filename());
+        FILE *f = std::fopen((dir / "sfx" / "testmusic.ogg").c_str(), "wb");
+        std::fwrite(bad.data(), 1, bad.size(), f);
+        std::fclose(f);
+
+        TestHost host;
+        host.dataDir = dir.string() + "/";
+        host.Boot();
+        c_MyApp *app = host.App();
+        ASSERT_TRUE(host.FinishLoading());
+        app->gameMode = 11; // what the menu does to start a fight
+        host.Update(30);
+        EXPECT_EQ(app->gameMode, 10) << bad.size() << " bytes";
+        fs::remove_all(dir);
+    }
+}
+
 } // namespace

@@ -1,7 +1,9 @@
 // The saved string: its layout and checksums, section-by-section recovery from damage, and loading
 // whatever the state file holds without crashing.
+#include <cerrno>
 #include <climits>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "tests/game/shell_helpers.h"
@@ -303,6 +305,26 @@ TEST_F(SavedData, BrokenStatesLoadWithoutHarm) {
         EXPECT_TRUE(got.opt == start.opt);
         EXPECT_TRUE(got.badges == start.badges);
     }
+}
+
+TEST_F(SavedData, FailedSaveSaysWhy) {
+    std::string out;
+    RunInChild(
+        [&] {
+            host.saveResult = -1;
+            host.saveErrno = EACCES;
+            app->p_Save();
+            host.saveResult = -2;
+            host.saveErrno = ENOSPC;
+            app->p_Save();
+            host.saveResult = 0;
+            app->p_Save(); // a save that works says nothing
+            std::fflush(stdout);
+            _exit(0);
+        },
+        &out);
+    EXPECT_EQ(out, "Save failed: the state file could not be created (Permission denied)\n"
+                   "Save failed: the state file could not be written (No space left on device)\n");
 }
 
 TEST_F(SavedData, SavedDataSurvivesARestart) {

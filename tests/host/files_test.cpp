@@ -1,15 +1,19 @@
 // Whole-file loading and the state file, each test in a fresh working directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -170,6 +174,89 @@ TEST_F(InTempDir, SaveCutShortKeepsTheOldContent) {
     EXPECT_EQ(r.out, "-2");
     EXPECT_EQ(read_file(".zindlestate"), "old save");
     EXPECT_EQ(Entries(), std::vector<std::string>{".zindlestate"});
+}
+
+TEST_F(InTempDir, SaveThroughADanglingLinkCreatesTheLinkedFile) {
+    ASSERT_EQ(mkdir("saves", 0700), 0);
+    ASSERT_EQ(symlink("saves/state", ".zindlestate"), 0);
+    EXPECT_EQ(host.SaveState(String("first")), 0);
+    EXPECT_EQ(read_file("saves/state"), "first");
+    struct stat st;
+    ASSERT_EQ(lstat(".zindlestate", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(host.LoadState().ToUtf8(), "first");
+}
+
+// Temporary files of saves whose process died are removed by the next save; one that a live save
+// still holds, and files that only look similar, stay.
+TEST_F(InTempDir, SaveRemovesTheLeftoversOfDeadSaves) {
+    write_file(".zindlestate", "old");
+    write_file(".zindlestate.a1B2c3.tmp", std::string(100000, 'x'));
+    write_file(".zindlestate.Zz9Yy8.tmp", "");
+    write_file(".zindlestate.backup", "mine");
+    write_file(".zindlestate.toolong1.tmp", "mine");
+    write_file(".zindlestate.busy00.tmp", "in progress");
+    int fd = open(".zindlestate.busy00.tmp", O_RDONLY);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0); // as a save in progress in another process holds it
+    pid_t holder = fork();
+    if (holder == 0) {
+        pause();
+        _exit(0);
+    }
+    close(fd); // the child's copy of the descriptor keeps the lock
+    EXPECT_EQ(host.SaveState(String("new")), 0);
+    EXPECT_EQ(read_file(".zindlestate"), "new");
+    std::vector<std::string> names = Entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".zindlestate", ".zindlestate.backup",
+                                               ".zindlestate.busy00.tmp", ".zindlestate.toolong1.tmp"}));
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    EXPECT_EQ(host.SaveState(String("newer")), 0); // its holder is gone: now it is a leftover
+    names = Entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{".zindlestate", ".zindlestate.backup", ".zindlestate.toolong1.tmp"}));
+}
+
+// A save killed at any moment leaves the state file holding the previous save or the new one, each
+// complete, and the next save leaves no temporary file behind.
+TEST_F(InTempDir, SavesKilledAtRandomMomentsNeverDamageTheState) {
+    // Save n is "n|" followed by n % 9 kilobytes of filler and "|end": complete ones can be told.
+    auto save_text = [](long n) {
+        return std::to_string(n) + "|" + std::string(static_cast<size_t>(n % 9) * 1024, 'a' + n % 26) +
+               "|end";
+    };
+    auto number_of = [&](const std::string &text) {
+        long n = std::atol(text.c_str());
+        return text == save_text(n) ? n : -1;
+    };
+    write_file(".zindlestate", save_text(0));
+    long last = 0;
+    unsigned seed = 2024;
+    int kills = 0, newer = 0;
+    for (; kills < 320; ++kills) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            RtGame child;
+            for (long n = last + 1;; ++n)
+                child.SaveState(String(save_text(n).c_str()));
+        }
+        seed = seed * 1103515245u + 12345u;
+        usleep(200 + (seed >> 8) % 4000);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        long now = number_of(read_file(".zindlestate"));
+        ASSERT_GE(now, last) << "after kill " << kills << " the state file is damaged or older";
+        // At most the killed save's own temporary file: each save removed those of the saves before.
+        ASSERT_LE(Entries().size(), 2u) << "after kill " << kills;
+        newer += now > last;
+        last = now;
+    }
+    EXPECT_GT(newer, kills / 10); // the kills did land among finished saves too
+    ASSERT_EQ(host.SaveState(String(save_text(last).c_str())), 0);
+    EXPECT_EQ(Entries(), std::vector<std::string>{".zindlestate"});
+    EXPECT_EQ(number_of(read_file(".zindlestate")), last);
 }
 
 } // namespace

@@ -109,9 +109,10 @@ TEST(HttpClient, StatusLines) {
         {"HTTP/1.1 404 Not Found\r\n\r\ngone", 404, "gone"},
         {"http/1.1 302 found\r\nLocation: /x\r\n\r\n", 302, ""}, // compared in upper case
         {"FTP/1.0 200 OK\r\n\r\nbody", -1, ""},
-        {"HTTP/1.0 200\r\n\r\nbody", -1, ""}, // fewer than three words
-        {"\r\nbody", -1, ""},                 // a header without any line
-        {"", -1, ""},                         // closed without an answer
+        {"HTTP/1.0 200\r\n\r\nbody", -1, ""},                // fewer than three words
+        {"HTTP/1.0 99999999999 OK\r\n\r\n", 2147483647, ""}, // saturates like the save reader
+        {"\r\nbody", -1, ""},                                // a header without any line
+        {"", -1, ""},                                        // closed without an answer
     };
     for (const Case &c : cases) {
         Outcome r = get(c.response);
@@ -119,6 +120,41 @@ TEST(HttpClient, StatusLines) {
         EXPECT_EQ(r.status, c.status) << c.response;
         EXPECT_EQ(r.text, c.text) << c.response;
     }
+}
+
+// Up to 1 MiB of header or body is taken; past it the request finishes as failed.
+TEST(HttpClient, AnswersOverTheSizeCapFinishWithoutStatus) {
+    const std::string head = "HTTP/1.0 200 OK\r\n\r\n";
+    Outcome r = get(head + std::string(1 << 20, 'b'));
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.text.size(), size_t(1) << 20);
+
+    r = get(head + std::string((1 << 20) + 1, 'b'));
+    EXPECT_EQ(r.calls, 1);
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.text, "");
+
+    std::string lines = "HTTP/1.0 200 OK\r\n";
+    while (lines.size() <= (1 << 20))
+        lines += "X-Filler: " + std::string(1000, 'h') + "\r\n";
+    r = get(lines + "\r\nbody");
+    EXPECT_EQ(r.calls, 1);
+    EXPECT_EQ(r.status, -1);
+    EXPECT_EQ(r.text, "");
+}
+
+TEST(HttpClient, PortOutOfRangeIsNotCutToAnotherPort) {
+    int port = 0;
+    int fd = listen_local(&port);
+    auto *listener = new Listener;
+    String url = String("http://127.0.0.1:") + String(port + 65536) + String("/");
+    auto *req = (new c_HttpRequest)->m_new2(String("GET"), url, listener);
+    req->p_Send();
+    EXPECT_TRUE(pump_until([&] { return listener->calls > 0; }));
+    EXPECT_EQ(req->p_Status(), -1);
+    pollfd p{fd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 200), 0) << "a connection reached the port cut to 16 bits";
+    close(fd);
 }
 
 TEST(HttpClient, RefusedConnectionFinishesWithoutStatus) {

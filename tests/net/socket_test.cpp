@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <map>
 #include <vector>
 
@@ -288,6 +290,39 @@ TEST(AsyncSocketDeathTest, RuntimeErrors) {
             rt_asyncevent_AddAsyncEventSource(s);
         },
         testing::ExitedWithCode(255), "Zindle Runtime Error : Async event source is already active");
+}
+
+// A connection accepted and never taken is closed by the next Accept, not leaked: its client sees the
+// end of the stream. Ports outside 1 to 65535 are refused rather than cut to 16 bits.
+TEST(NativeSocket, SecondAcceptClosesTheUntakenConnectionAndPortsOutOfRangeAreRefused) {
+    auto *server = new RtSocket, *first = new RtSocket, *second = new RtSocket;
+    ASSERT_TRUE(server->Open(2) && first->Open(1) && second->Open(1));
+    ASSERT_TRUE(server->Bind(String("127.0.0.1"), 0) && server->Listen(2));
+    auto *addr = new RtSocketAddress;
+    server->GetLocalAddress(addr);
+    addr->Validate();
+    ASSERT_TRUE(first->Connect(String("127.0.0.1"), addr->port));
+    ASSERT_TRUE(server->Accept());
+    ASSERT_TRUE(second->Connect(String("127.0.0.1"), addr->port));
+    ASSERT_TRUE(server->Accept());
+    pollfd p{first->sock, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 5000), 1) << "the first connection is still held open";
+    char c;
+    EXPECT_EQ(recv(first->sock, &c, 1, 0), 0);
+    RtSocket *conn = server->Accepted();
+    ASSERT_NE(conn, nullptr);
+    conn->Close();
+
+    auto *probe = new RtSocket;
+    ASSERT_TRUE(probe->Open(1));
+    EXPECT_FALSE(probe->Connect(String("127.0.0.1"), addr->port + 65536));
+    EXPECT_FALSE(probe->Connect(String("127.0.0.1"), 0));
+    EXPECT_FALSE(probe->Connect(String("127.0.0.1"), -1));
+    EXPECT_FALSE(probe->Bind(String("127.0.0.1"), 65536));
+    first->Close();
+    second->Close();
+    server->Close();
+    probe->Close();
 }
 
 TEST(NativeSocket, AddressesDatagramsAndAcceptedConnections) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "runtime/object.h"
 
@@ -31,6 +32,37 @@ class Parent : public Object {
 Object *g_kept;
 static gc_root root_kept(g_kept);
 
+// Objects whose constructor arguments allocate: the argument is allocated after the holder's block.
+class HoldsObject : public Object {
+  public:
+    Object *child = nullptr;
+    explicit HoldsObject(Object *c) { gc_assign(child, c); }
+    ~HoldsObject() override { ++destroyed; }
+    void mark() override { gc_mark_q(child); }
+};
+
+class HoldsArray : public Object {
+  public:
+    Array<Object *> items;
+    explicit HoldsArray(Array<Object *> a) { gc_assign(items, a); }
+    ~HoldsArray() override { ++destroyed; }
+    void mark() override { gc_mark_q(items); }
+};
+
+// A collectable class whose collectable base is not its first base.
+struct Mixin {
+    virtual ~Mixin() {}
+    long long tag = 0x5555555555555555LL;
+};
+class MixedIn : public Mixin, public Object {
+  public:
+    Object *child = nullptr;
+    ~MixedIn() override { ++destroyed; }
+    void mark() override { gc_mark_q(child); }
+};
+MixedIn *g_mixed;
+static gc_root root_mixed(g_mixed);
+
 // One host event's worth of collection, with the cycle forced to end.
 void sweep() {
     gc_ext_malloced(gc_cycle_bytes + 1);
@@ -39,7 +71,8 @@ void sweep() {
 
 // Destroys whatever the last sweep found dead: destruction happens lazily in later allocations.
 void reap() {
-    while (gc_free_bytes > 0) new Block40;
+    while (gc_free_bytes > 0)
+        new Block40;
 }
 
 class Collector : public ::testing::Test {
@@ -54,9 +87,9 @@ class Collector : public ::testing::Test {
 };
 
 TEST_F(Collector, DroppedObjectsDieAfterTheNextSweepAndGlobalsSurvive) {
-    new Counted;                     // dropped at once
-    gc_assign(g_kept, new Counted);  // stored in a root
-    gc_collect_step(nullptr);        // an ordinary event: nothing is freed yet
+    new Counted;                    // dropped at once
+    gc_assign(g_kept, new Counted); // stored in a root
+    gc_collect_step(nullptr);       // an ordinary event: nothing is freed yet
     reap();
     EXPECT_EQ(destroyed, 0);
 
@@ -91,8 +124,8 @@ TEST_F(Collector, ChildOfADeadObjectDiesInTheSameSweep) {
 TEST_F(Collector, BarrierKeepsAnObjectStoredIntoAMarkedParent) {
     Parent *p = new Parent;
     gc_assign(g_kept, p);
-    sweep();                         // p survives and is queued as a root
-    gc_mark_queued(0x7fffffff);      // ... and is now fully marked
+    sweep();                          // p survives and is queued as a root
+    gc_mark_queued(0x7fffffff);       // ... and is now fully marked
     gc_assign(p->child, new Counted); // the barrier must queue the new child
     sweep();
     reap();
@@ -105,8 +138,69 @@ TEST_F(Collector, BarrierKeepsAnObjectStoredIntoAMarkedParent) {
     EXPECT_EQ(destroyed, 2);
 }
 
+// new A(new B) and new A(Array(n)): both objects are collectable, the child lives as long as its holder,
+// and both die together once the holder is dropped.
+TEST_F(Collector, ConstructorArgumentsThatAllocateLeaveBothObjectsCollectable) {
+    HoldsArray *a = new HoldsArray(Array<Object *>(4));
+    gc_assign(g_kept, new HoldsObject(new HoldsObject(a)));
+    gc_assign(a->items[2], new Counted);
+    for (int i = 0; i < 3; ++i) {
+        sweep();
+        reap();
+        for (int j = 0; j < 64; ++j)
+            new Block40; // reuse any freed block at once
+    }
+    EXPECT_EQ(destroyed, 0);
+    ASSERT_EQ(a->items.Length(), 4); // read through the holders: ASan reports a freed child here
+    EXPECT_EQ(a->items[2]->debug().Narrow(), "Object\n");
+
+    g_kept = nullptr;
+    sweep();
+    sweep();
+    reap();
+    EXPECT_EQ(destroyed, 4); // both holders, the array's holder and its element
+}
+
+TEST_F(Collector, RootOfAClassWithAnotherFirstBaseIsMarked) {
+    gc_assign(g_mixed, new MixedIn);
+    gc_assign(g_mixed->child, new Counted);
+    sweep();
+    sweep();
+    reap();
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(g_mixed->tag, 0x5555555555555555LL);
+    g_mixed = nullptr;
+    sweep();
+    sweep();
+    reap();
+    EXPECT_EQ(destroyed, 2);
+}
+
+// Sizes the 32-bit counts cannot hold are memory exhaustion, before any byte is written.
+TEST(CollectorDeathTest, ArrayTooBigForTheCountsIsOutOfMemory) {
+    auto make = [](auto array) {
+        std::fflush(stdout);
+        dup2(2, 1); // the message goes to standard output; the death test reads standard error
+        array();
+    };
+    EXPECT_EXIT(make([] { Array<int>(1 << 30); }), ::testing::ExitedWithCode(255), "Out of memory");
+    EXPECT_EXIT(make([] { Array<String>(0x7fffffff); }), ::testing::ExitedWithCode(255), "Out of memory");
+    EXPECT_EXIT(make([] { Array<double>(0x10000001); }), ::testing::ExitedWithCode(255), "Out of memory");
+}
+
+TEST_F(Collector, DeadObjectsCanBeDestroyedAtOnce) {
+    for (int i = 0; i < 10; ++i)
+        new Counted;
+    sweep();
+    EXPECT_EQ(destroyed, 0);
+    gc_destroy_dead();
+    EXPECT_EQ(destroyed, 10);
+    EXPECT_EQ(gc_free_bytes, 0);
+}
+
 TEST_F(Collector, FreedSmallBlockIsReused) {
-    for (int i = 0; i < 4; ++i) new Block40;
+    for (int i = 0; i < 4; ++i)
+        new Block40;
     sweep();
     last_destroyed = nullptr;
     Block40 *next = new Block40; // pays for itself by destroying a dead one, then takes its block
@@ -125,7 +219,8 @@ TEST_F(Collector, ExternalBytesEndTheCycleAtTheNextEvent) {
 
 TEST_F(Collector, IdleEventsNeverSweep) {
     int bit = gc_markbit;
-    for (int i = 0; i < 1000; ++i) gc_collect_step(nullptr);
+    for (int i = 0; i < 1000; ++i)
+        gc_collect_step(nullptr);
     EXPECT_EQ(gc_markbit, bit);
 }
 

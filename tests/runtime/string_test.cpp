@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cstdio>
 
 #include "runtime/array.h"
@@ -9,7 +11,9 @@ namespace {
 
 std::string u8(const String &s) { return s.ToUtf8(); }
 
-String from_units(std::initializer_list<Char> units) { return String(units.begin(), static_cast<int>(units.size())); }
+String from_units(std::initializer_list<Char> units) {
+    return String(units.begin(), static_cast<int>(units.size()));
+}
 
 TEST(StringFormat, FloatsKeepFullPrecisionAndAPoint) {
     EXPECT_EQ(u8(String(1.0f)), "1.0");
@@ -29,6 +33,12 @@ TEST(StringConvert, SignedByteWideningAndToInt) {
     EXPECT_EQ(String("  -42xyz").ToInt(), -42);
     EXPECT_EQ(String("abc").ToInt(), 0);
     EXPECT_EQ(String("").ToInt(), 0);
+    // Past the int range the value saturates (atoi's result would be undefined).
+    EXPECT_EQ(String("99999999999").ToInt(), 2147483647);
+    EXPECT_EQ(String("-99999999999").ToInt(), -2147483647 - 1);
+    EXPECT_EQ(String("2147483647").ToInt(), 2147483647);
+    EXPECT_EQ(String("-2147483648").ToInt(), -2147483647 - 1);
+    EXPECT_EQ(String(std::string(70, '0').append("7").c_str()).ToInt(), 0); // only 63 characters count
 }
 
 TEST(StringSlice, ClampsAndSharesTheWhole) {
@@ -124,7 +134,7 @@ TEST_F(StringLoad, InvalidUtf8FallsBackToBytes) {
     EXPECT_EQ(s, from_units({'a', 0xf0, 0x9f, 0x98, 0x80}));
     EXPECT_EQ(u8(str_load_err), "Invalid UTF-8");
     EXPECT_EQ(load({'x', 0xc3}), from_units({'x', 0xc3})); // cut off by the end
-    EXPECT_EQ(load({0x80, 'y'}), from_units({0x80, 'y'}));  // stray continuation byte
+    EXPECT_EQ(load({0x80, 'y'}), from_units({0x80, 'y'})); // stray continuation byte
     load({'o', 'k'});
     EXPECT_EQ(str_load_err.Length(), 0); // cleared by the next load
 }

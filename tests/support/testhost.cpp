@@ -1,5 +1,7 @@
 #include "tests/support/testhost.h"
 
+#include <cerrno>
+
 #include <GL/gl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -200,6 +202,10 @@ unsigned char *TestHost::LoadAudioData(String path, int *length, int *channels, 
 }
 
 int TestHost::SaveState(String s) {
+    if (saveResult != 0) {
+        errno = saveErrno;
+        return saveResult;
+    }
     state = s;
     return 0;
 }

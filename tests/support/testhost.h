@@ -56,6 +56,7 @@ class TestHost : public RtGlfwGame {
     std::string dataDir;
     std::vector<std::string> loaded;
     String state;
+    int saveResult = 0, saveErrno = 0; // what SaveState reports; a failed save leaves `state` alone
     std::vector<std::string> openedUrls;
     Joystick joysticks[4];
 
