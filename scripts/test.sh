@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test, in stages: a plain build; the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer; the threaded suites under ThreadSanitizer. Every
+# AddressSanitizer and UndefinedBehaviorSanitizer; the threaded suites under ThreadSanitizer; every
+# fuzz target for a fixed number of inputs (scripts/fuzz.sh, which also runs them longer). Every
 # stage runs even when an earlier one failed; a summary of all of them closes the output, and the exit
 # status is non-zero if any stage failed.
 # Pass a CTest label (unit, gl, audio, net, e2e, assets, tsan) to run one group in the plain build only.
@@ -65,6 +66,7 @@ stage plain plain
 if [ -z "$label" ]; then
   stage asan+ubsan asan
   stage tsan tsan
+  stage fuzz scripts/fuzz.sh
 fi
 
 echo
