@@ -65,6 +65,16 @@ class E2eTest : public ::testing::Test {
         x_->Tap("z");
     }
 
+    // Clicks the decoy window and waits until the game has lost the focus.
+    void LoseFocus(const WindowInfo &decoy) {
+        x_->Click(decoy.area.x + decoy.area.w / 2, decoy.area.y + decoy.area.h / 2);
+        double end = NowSec() + 10;
+        while (x_->HasFocus(game_->Window()) && NowSec() < end)
+            SleepSec(0.05);
+        ASSERT_FALSE(x_->HasFocus(game_->Window())) << "the game kept the focus";
+        SleepSec(0.5);
+    }
+
     // Closes the window through the window manager's close button; the game must end with status 0.
     void CloseThroughWindowManager() {
         game_->ClickCloseButton();

@@ -31,16 +31,6 @@ class InputFlow : public E2eTest {
         SleepSec(0.5);
     }
 
-    // Clicks the decoy window and waits until the game has lost the focus.
-    void LoseFocus(const WindowInfo &decoy) {
-        x_->Click(decoy.area.x + decoy.area.w / 2, decoy.area.y + decoy.area.h / 2);
-        double end = NowSec() + 10;
-        while (x_->HasFocus(game_->Window()) && NowSec() < end)
-            SleepSec(0.05);
-        ASSERT_FALSE(x_->HasFocus(game_->Window())) << "the game kept the focus";
-        SleepSec(0.5);
-    }
-
     // Holds `key` for `sec` seconds and counts the game windows seen meanwhile and just after, the
     // one it started with included: each switch between window and full screen is a new window.
     size_t WindowsWhileHeld(const std::string &key, double sec) {

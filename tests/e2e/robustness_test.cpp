@@ -128,12 +128,7 @@ TEST_F(Robustness, LosingTheFocusSuspendsAndRegainingItResumesPaused) {
     EXPECT_TRUE(b.DiffersFrom(a, {}, 100)) << "the running fight stood still";
     std::printf("processor share of one core, running: %.3f\n", running);
 
-    x_->Click(decoy.area.x + decoy.area.w / 2, decoy.area.y + decoy.area.h / 2);
-    double end = NowSec() + 10;
-    while (x_->HasFocus(game_->Window()) && NowSec() < end)
-        SleepSec(0.05);
-    ASSERT_FALSE(x_->HasFocus(game_->Window())) << "the game kept the focus";
-    SleepSec(0.5);
+    ASSERT_NO_FATAL_FAILURE(LoseFocus(decoy));
 
     // Suspended: no updates (the picture stands still) and no processor time.
     a = game_->Shot();
@@ -155,12 +150,7 @@ TEST_F(Robustness, LosingTheFocusSuspendsAndRegainingItResumesPaused) {
     ASSERT_NO_FATAL_FAILURE(QuitToMenu());
 
     // Suspended again, in the menu: the close request still ends the program.
-    x_->Click(decoy.area.x + decoy.area.w / 2, decoy.area.y + decoy.area.h / 2);
-    end = NowSec() + 10;
-    while (x_->HasFocus(game_->Window()) && NowSec() < end)
-        SleepSec(0.05);
-    ASSERT_FALSE(x_->HasFocus(game_->Window()));
-    SleepSec(0.3);
+    ASSERT_NO_FATAL_FAILURE(LoseFocus(decoy));
     CloseThroughWindowManager();
 }
 
