@@ -6,6 +6,9 @@
 namespace e2e {
 namespace {
 
+// The main menu in the 640 x 480 window.
+bool WindowedMenu(const Image &s) { return s.Width() == 640 && s.Height() == 480 && screens::IsMenu(s); }
+
 class InputFlow : public E2eTest {
   protected:
     // Which area of the main menu is selected, from the 640 x 480 window: the score strip's edge
@@ -124,10 +127,7 @@ TEST_F(InputFlow, F11HeldForTwoSecondsSwitchesOnce) {
     // The next press switches back, once.
     ASSERT_TRUE(game_->WaitForFocus(10));
     x_->Tap("F11");
-    auto windowedMenu = [](const Image &s) {
-        return s.Width() == 640 && s.Height() == 480 && screens::IsMenu(s);
-    };
-    EXPECT_TRUE(game_->WaitFor("03-windowed", windowedMenu, 10));
+    EXPECT_TRUE(game_->WaitFor("03-windowed", WindowedMenu, 10));
     ASSERT_TRUE(game_->WaitForFocus(10));
     CloseThroughWindowManager();
 }
@@ -225,16 +225,13 @@ TEST_F(InputFlow, FullScreenChosenIsHowTheNextStartOpens) {
     ASSERT_TRUE(game_->WaitForFocus(10));
     SleepSec(2.5);
     x_->Tap("F11");
-    auto windowedMenu = [](const Image &s) {
-        return s.Width() == 640 && s.Height() == 480 && screens::IsMenu(s);
-    };
-    ASSERT_TRUE(game_->WaitFor("04-windowed", windowedMenu, 15));
+    ASSERT_TRUE(game_->WaitFor("04-windowed", WindowedMenu, 15));
     ASSERT_TRUE(game_->WaitForFocus(10));
     CloseThroughWindowManager();
 
     ASSERT_TRUE(game_->Start(InWorkDir()));
     ASSERT_TRUE(game_->WaitForWindow(30));
-    EXPECT_TRUE(game_->WaitFor("05-started-windowed", windowedMenu, 60));
+    EXPECT_TRUE(game_->WaitFor("05-started-windowed", WindowedMenu, 60));
     CloseThroughWindowManager();
 }
 
