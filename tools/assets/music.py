@@ -3,11 +3,21 @@
 Each tune is rendered into a circular buffer exactly one loop long: notes and
 echoes that run past the end wrap round to the start, and the reverb is a
 circular convolution, so the last sample flows into the first without a click.
+Short fades at both ends then bring the loop point down to silence, so that a
+tune also starts (or takes over from another) without a click.
+
+Level: -18 dBFS RMS, the middle of the range where the music carries over the
+effects without tiring the ear, and never a peak above -3.5 dBFS (about -3 dBFS
+once encoded), which leaves room for the effects that play over it (sfx.py).
 """
 
 import numpy as np
 
-from synth import RATE, sine, saw, square, triangle, noise, adsr, exp_env, spectral, normalise
+from synth import RATE, sine, saw, square, triangle, noise, adsr, exp_env, spectral, set_level, loop_fades
+
+MUSIC_RMS_DB = -18.0
+MUSIC_PEAK_DB = -3.5
+LOOP_FADE_SEC = 0.1
 
 NOTE = {"C": 0, "D": 2, "E": 4, "F": 5, "G": 7, "A": 9, "B": 11}
 
@@ -201,10 +211,10 @@ class Tune:
             full = np.zeros(self.N)
             full[:m] = ir
             total[:, ch] += wet * np.fft.irfft(np.fft.rfft(send[:, ch]) * np.fft.rfft(full), self.N)
-        # remove DC by a circular high-pass, then set the level
+        # remove DC by a circular high-pass, fade the loop point, then set the level
         for ch in range(2):
             total[:, ch] = spectral(total[:, ch], lo=25)
-        return normalise(total, 0.89)
+        return set_level(loop_fades(total, LOOP_FADE_SEC), MUSIC_RMS_DB, MUSIC_PEAK_DB)
 
 
 def _chord_notes(name, octave_shift=0):

@@ -3,16 +3,28 @@
 import numpy as np
 
 from synth import (RATE, sine, saw, square, triangle, noise, adsr, exp_env, spectral,
-                   sweep_filter, fade, normalise)
+                   sweep_filter, fade, set_level)
+
+# Levels, as RMS in dBFS over each sound's length; no sound peaks above PEAK_DB, which leaves room for
+# the others and the music. The music sits at -18 dBFS RMS (music.py). The sounds that repeat and pile
+# up in the fight stay 8 to 10 dB under it: a shot plays every few updates while fire is tapped, a clank
+# with every shot that lands, and a burst of throws starts sixteen roars and sixteen shots within sixteen
+# updates. Single events (a hit taken, the victory, the rebirth, the studio jingle) come up to 2 dB under
+# the music, so they are heard over it; the menu's clicks sit between.
+PEAK_DB = -3.0
+REPEATED = -27.0    # shots, armour clanks, the darting fish
+ROAR = -28.0        # every throw, sixteen at once in a burst
+EVENT = -20.0
+MENU = -22.0
 
 
 def n_of(dur):
     return int(round(dur * RATE))
 
 
-def done(x, peak, fin=0.002, fout=0.01):
-    """Remove any DC drift, fade the ends and set the peak level."""
-    return normalise(fade(spectral(x, lo=30), fin, fout), peak)
+def done(x, level, fin=0.002, fout=0.01):
+    """Remove any DC drift, fade the ends to silence and set the level (RMS dBFS)."""
+    return set_level(fade(spectral(x, lo=30), fin, fout), level, PEAK_DB)
 
 
 # Metal plate modes (ratios of a struck square plate, rounded)
@@ -35,7 +47,7 @@ def armour_hit(v):
     crack = spectral(noise(n, 200 + v), lo=1500, hi=9000) * exp_env(n, 0.012, 0.0003)
     thud = sine(base * 0.25 * np.exp(-np.arange(n) / RATE / 0.05) + 60, n) * exp_env(n, 0.05)
     x = 1.0 * x + 0.7 * crack + 0.3 * thud
-    return done(x, 0.72, 0.0005, 0.03)
+    return done(x, REPEATED, 0.0005, 0.03)
 
 
 def fish_dart():
@@ -46,7 +58,7 @@ def fish_dart():
     f = 300 + 900 * (t / t[-1]) ** 1.5
     wob = sine(f * (1 + 0.06 * np.sin(2 * np.pi * 30 * t)), n) * adsr(n, 0.01, 0.1, 0.4, 0.25)
     x = 0.8 * wh + 0.35 * wob
-    return done(x, 0.6)
+    return done(x, REPEATED)
 
 
 def shot(v):
@@ -64,7 +76,7 @@ def shot(v):
     pop = sine(600 + 300 * v, n) * exp_env(n, 0.01)
     hiss = spectral(noise(n, 400 + v), lo=2000) * exp_env(n, 0.03)
     x = tone * adsr(n, 0.002, 0.03, 0.55, dur * 0.6) + 0.4 * pop + 0.25 * hiss
-    return done(x, 0.55)
+    return done(x, REPEATED)
 
 
 def player_hurt():
@@ -76,7 +88,7 @@ def player_hurt():
     buzz = spectral(saw(f, n, top=30), hi=2500) * adsr(n, 0.005, 0.1, 0.7, 0.35)
     chirp = square(np.where(t < 0.08, 1320.0, 990.0), n, top=9) * adsr(n, 0.002, 0.05, 0.5, 0.05) * (t < 0.16)
     x = 0.9 * crunch + 0.7 * buzz + 0.25 * chirp
-    return done(x, 0.75)
+    return done(x, EVENT)
 
 
 def _note_hz(m):
@@ -106,7 +118,7 @@ def victory_sting():
         x[a:a + k] += seg[: n - a]
         b = _bell(_note_hz(m + 12), n - a, 0.35) * 0.35
         x[a:] += b
-    return done(x, 0.7, 0.001, 0.08)
+    return done(x, EVENT, 0.001, 0.08)
 
 
 def reborn():
@@ -119,7 +131,7 @@ def reborn():
     env = adsr(n, 0.5, 0.1, 1.0, 0.3)
     rumble = spectral(noise(n, 1717), hi=300) * adsr(n, 0.3, 0.2, 0.8, 0.3) * 3.0
     x = growl * env + 0.25 * shimmer * adsr(n, 0.6, 0.05, 1.0, 0.25) + 0.6 * rumble
-    return done(x, 0.8)
+    return done(x, EVENT)
 
 
 def roar():
@@ -132,13 +144,13 @@ def roar():
     x = spectral(x, peak=1200, q=4, gain=1.5)
     gurgle = 1 + 0.35 * np.sin(2 * np.pi * 17 * t)
     x = x * gurgle * adsr(n, 0.05, 0.1, 0.8, 0.25)
-    return done(x, 0.7)
+    return done(x, ROAR)
 
 
 def ui_spare():
     n = n_of(0.18)
     x = triangle(880.0, n) * exp_env(n, 0.05) + 0.5 * sine(1760.0, n) * exp_env(n, 0.03)
-    return done(x, 0.45)
+    return done(x, MENU)
 
 
 def jingle():
@@ -151,7 +163,7 @@ def jingle():
     pad = sum(sine(_note_hz(m), n) for m in (67, 71, 74)) * adsr(n, 0.15, 0.2, 0.5, 0.5) * 0.15
     glitter = spectral(noise(n, 96), lo=6000) * adsr(n, 0.3, 0.2, 0.3, 0.4) * 0.2
     x = x + pad + glitter
-    return done(x, 0.6, 0.002, 0.1)
+    return done(x, EVENT, 0.002, 0.1)
 
 
 def confirm():
@@ -160,13 +172,13 @@ def confirm():
     f = np.where(t < 0.07, 660.0, 990.0)
     x = square(f, n, top=11) * adsr(n, 0.002, 0.04, 0.6, 0.08)
     x = spectral(x, hi=4000)
-    return done(x, 0.5)
+    return done(x, MENU)
 
 
 def move():
     n = n_of(0.07)
     x = sine(1250.0, n) * exp_env(n, 0.015) + 0.3 * square(2500.0, n, top=5) * exp_env(n, 0.006)
-    return done(x, 0.45, 0.0005, 0.01)
+    return done(x, MENU, 0.0005, 0.01)
 
 
 def all_effects():

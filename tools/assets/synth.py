@@ -141,6 +141,33 @@ def normalise(x, peak):
     return x * (peak / m) if m > 0 else x
 
 
+def from_db(level):
+    """dBFS to a fraction of full scale."""
+    return 10.0 ** (level / 20.0)
+
+
+def set_level(x, rms_db, peak_db):
+    """Scale x to an RMS of rms_db dBFS over its whole length, or lower where
+    its peak would otherwise pass peak_db."""
+    rms = np.sqrt(np.mean(np.square(x)))
+    peak = np.max(np.abs(x))
+    if peak == 0:
+        return x
+    return x * min(from_db(rms_db) / rms, from_db(peak_db) / peak)
+
+
+def loop_fades(x, seconds):
+    """Raised-cosine fade-in and fade-out over `seconds` at the ends of a loop,
+    so that it starts from silence and its last sample runs into its first."""
+    x = x.copy()
+    n = int(seconds * RATE)
+    ramp = np.sin(0.5 * np.pi * np.arange(n) / n) ** 2
+    shape = (slice(None),) + (None,) * (x.ndim - 1)
+    x[:n] *= ramp[shape]
+    x[-n:] *= ramp[::-1][shape]
+    return x
+
+
 def to_pcm16(x):
     """Float (-1..1) to 16-bit; a clip here would be a generator fault."""
     y = np.round(np.clip(x, -1.0, 1.0) * 32767.0)
