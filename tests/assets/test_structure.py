@@ -5,8 +5,10 @@ Sheets: every level exists, decodes, and holds the frame grid the loader walks
 (frame size x level, frames left to right, wrapping at the sheet width); the
 frames the game draws are present, centred and surrounded by transparency.
 Fonts: glyphs fit the text advance and line height of their level. Sounds: valid 16-bit
-PCM, short, not silent, not clipped, distinct. Tunes: Ogg Vorbis of 30-90 s
-that loop without a jump at the seam.
+PCM, short, audible, distinct, with headroom for the mix, no DC, starting and
+ending at silence; the shot well under the fight music. Tunes: Ogg Vorbis of
+30-90 s at a level that carries, starting from silence and looping without a
+jump at the seam.
 """
 
 import os
@@ -230,27 +232,53 @@ def read_wav(path):
     raise AssertionError("no data chunk")
 
 
+def db(v):
+    """Amplitude (fraction of full scale) in dBFS."""
+    return 20 * np.log10(max(float(v), 1e-10))
+
+
+def rms(x):
+    return float(np.sqrt((x ** 2).mean()))
+
+
+# Level targets, in dBFS. Every file leaves 3 dB of headroom for the mix; the music carries at
+# -20 .. -16 dBFS RMS and the shot, played every few updates while fire is tapped, stays 6 dB under the
+# fight music; a file starts (and a sound ends) at silence, so starting or stopping it makes no click.
+PEAK_MAX = -3.0
+MUSIC_RMS = (-20.0, -16.0)
+SHOT_UNDER_MUSIC = 6.0
+SHOTS = range(11, 15)
+FIGHT_TUNES = ("fish", "fishb")
+EDGE_SEC = 0.005
+EDGE_MAX = -40.0        # a tune's first and last 5 ms
+SILENT_SAMPLE = -60.0   # an effect's first and last sample
+DC_MAX = -60.0
+SEAM_JUMP = 0.01        # a tune's last sample running into its first
+
+
+def effect(n):
+    return read_wav(os.path.join(DATA, "sfx", "%03d.wav" % n))
+
+
 class Sounds(unittest.TestCase):
-    def test_effects_are_short_audible_and_unclipped(self):
+    def test_effects_are_short_audible_and_leave_headroom(self):
         for n in SOUNDS:
-            path = os.path.join(DATA, "sfx", "%03d.wav" % n)
             with self.subTest(sound=n):
-                ch, rate, x = read_wav(path)
+                ch, rate, x = effect(n)
                 self.assertIn(rate, (22050, 44100, 48000))
                 self.assertLess(len(x) / rate, 1.0)
                 peak = np.abs(x).max()
-                rms = np.sqrt((x ** 2).mean())
-                self.assertGreater(peak, 0.2)           # louder than -14 dBFS
-                self.assertLess(peak, 0.98)            # headroom: nothing clipped
-                self.assertGreater(rms, 0.02)           # not a click in silence
-                self.assertLess(abs(x.mean()), 0.01)    # no DC offset
-                self.assertLess(np.abs(x[0]).max(), 0.02, "starts with a click")
-                self.assertLess(np.abs(x[-1]).max(), 0.02, "ends with a click")
+                self.assertGreater(db(peak), -30.0, "too quiet to hear")
+                self.assertLessEqual(db(peak), PEAK_MAX, "no headroom left for the mix")
+                self.assertGreater(db(rms(x)), -40.0, "a click in silence")
+                self.assertLess(db(np.abs(x.mean(axis=0)).max()), DC_MAX, "DC offset")
+                self.assertLess(db(np.abs(x[0]).max()), SILENT_SAMPLE, "starts with a click")
+                self.assertLess(db(np.abs(x[-1]).max()), SILENT_SAMPLE, "ends with a click")
 
     def test_effects_are_distinct(self):
         spectra = {}
         for n in SOUNDS:
-            _, _, x = read_wav(os.path.join(DATA, "sfx", "%03d.wav" % n))
+            _, _, x = effect(n)
             s = np.abs(np.fft.rfft(x[:, 0], 8192))
             spectra[n] = s / np.linalg.norm(s)
         for a in SOUNDS:
@@ -258,6 +286,16 @@ class Sounds(unittest.TestCase):
                 if a < b:
                     with self.subTest(pair=(a, b)):
                         self.assertLess(float(spectra[a] @ spectra[b]), 0.985)
+
+    @unittest.skipUnless(shutil.which("oggdec"), "oggdec (vorbis-tools) not installed")
+    def test_the_shot_sits_under_the_fight_music(self):
+        for n in SHOTS:
+            shot = db(rms(effect(n)[2]))
+            for name in FIGHT_TUNES:
+                with self.subTest(sound=n, tune=name):
+                    music = db(rms(decoded_tune(name)[1]))
+                    self.assertLessEqual(shot, music - SHOT_UNDER_MUSIC,
+                                         "shot %.1f dBFS RMS, music %.1f" % (shot, music))
 
 
 def ogg_info(path):
@@ -274,6 +312,20 @@ def ogg_info(path):
     return ch, rate, granule
 
 
+_DECODED = {}
+
+
+def decoded_tune(name):
+    """(rate, samples) of a tune as oggdec decodes it; each tune is decoded once per run."""
+    if name not in _DECODED:
+        with tempfile.TemporaryDirectory() as tmp:
+            wav = os.path.join(tmp, name + ".wav")
+            subprocess.run(["oggdec", "-Q", "-o", wav, os.path.join(DATA, "sfx", name + ".ogg")], check=True)
+            _, rate, x = read_wav(wav)
+        _DECODED[name] = (rate, x)
+    return _DECODED[name]
+
+
 class Tunes(unittest.TestCase):
     def test_tunes_are_vorbis_of_the_right_length(self):
         for name in TUNES:
@@ -283,19 +335,29 @@ class Tunes(unittest.TestCase):
                 self.assertTrue(30.0 <= n / rate <= 90.0, n / rate)
 
     @unittest.skipUnless(shutil.which("oggdec"), "oggdec (vorbis-tools) not installed")
-    def test_tunes_loop_without_a_click_and_are_not_silent(self):
-        with tempfile.TemporaryDirectory() as tmp:
-            for name in TUNES:
-                with self.subTest(tune=name):
-                    wav = os.path.join(tmp, name + ".wav")
-                    subprocess.run(["oggdec", "-Q", "-o", wav, os.path.join(DATA, "sfx", name + ".ogg")], check=True)
-                    _, rate, x = read_wav(wav)
-                    self.assertEqual(len(x), ogg_info(os.path.join(DATA, "sfx", name + ".ogg"))[2])
-                    step = np.abs(np.diff(x, axis=0))
-                    seam = np.abs(x[0] - x[-1]).max()
-                    self.assertLessEqual(seam, max(0.02, np.percentile(step, 99.9)))
-                    self.assertGreater(np.sqrt((x ** 2).mean()), 0.05)
-                    self.assertLess(np.abs(x).max(), 0.999)
+    def test_tunes_loop_without_a_click(self):
+        for name in TUNES:
+            with self.subTest(tune=name):
+                rate, x = decoded_tune(name)
+                self.assertEqual(len(x), ogg_info(os.path.join(DATA, "sfx", name + ".ogg"))[2])
+                edge = int(EDGE_SEC * rate)
+                first, last = db(np.abs(x[:edge]).max()), db(np.abs(x[-edge:]).max())
+                self.assertLess(first, EDGE_MAX, "does not start from silence")
+                seam = np.abs(x[0] - x[-1]).max()
+                self.assertTrue(last < EDGE_MAX or seam < SEAM_JUMP,
+                                "loop seam: last 5 ms at %.1f dBFS, a jump of %.4f" % (last, seam))
+                step = np.abs(np.diff(x, axis=0))
+                self.assertLessEqual(seam, max(0.02, np.percentile(step, 99.9)))
+                self.assertLess(db(np.abs(x.mean(axis=0)).max()), DC_MAX, "DC offset")
+
+    @unittest.skipUnless(shutil.which("oggdec"), "oggdec (vorbis-tools) not installed")
+    def test_tunes_carry_and_leave_headroom(self):
+        for name in TUNES:
+            with self.subTest(tune=name):
+                _, x = decoded_tune(name)
+                level = db(rms(x))
+                self.assertTrue(MUSIC_RMS[0] <= level <= MUSIC_RMS[1], "%.1f dBFS RMS" % level)
+                self.assertLessEqual(db(np.abs(x).max()), PEAK_MAX)
 
 
 class Credits(unittest.TestCase):
