@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
@@ -11,6 +10,7 @@
 #include <sys/wait.h>
 
 #include "audio_support.h"
+#include "tests/support/mixed_output.h"
 
 using namespace audio_support;
 using namespace sound_files;
@@ -256,26 +256,7 @@ void expect_passed(const ProbeRun &run) {
 // Largest sample size in the mixed output the wave backend wrote, as a fraction of full scale; -1 when
 // the file holds no samples at all.
 double wave_file_peak(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t fmt = bytes.find("fmt "), data = bytes.find("data");
-    if (fmt == std::string::npos || data == std::string::npos) return -1;
-    int bits = static_cast<unsigned char>(bytes[fmt + 22]) | static_cast<unsigned char>(bytes[fmt + 23]) << 8;
-    double peak = -1;
-    for (size_t at = data + 8; at + bits / 8 <= bytes.size(); at += bits / 8) {
-        double v = 0;
-        if (bits == 32) {
-            float f;
-            std::memcpy(&f, bytes.data() + at, 4);
-            v = f;
-        } else if (bits == 16) {
-            int16_t s;
-            std::memcpy(&s, bytes.data() + at, 2);
-            v = s / 32768.0;
-        }
-        peak = std::max(peak, std::fabs(v)); // any sample at all lifts it to 0 or more
-    }
-    return peak;
+    return mixed_output::Measure(mixed_output::Read(path).samples).peak;
 }
 
 TEST(AudioProbe, SoundLoadedFromAFileIsMixedIntoTheOutput) {

@@ -21,6 +21,7 @@ bool GameDriver::Start(const Launch &launch) {
     o.argv = {launch.program};
     o.cwd = launch.workDir;
     o.env = {{"DISPLAY", x_.DisplayName()}, {"ALSOFT_DRIVERS", launch.audioDrivers}};
+    if (!launch.audioConf.empty()) o.env.push_back({"ALSOFT_CONF", launch.audioConf});
     o.outFile = outDir_ + "/stdout.txt";
     o.errFile = outDir_ + "/stderr.txt";
     return proc_.Start(o);
