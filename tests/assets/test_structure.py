@@ -297,6 +297,38 @@ class Sounds(unittest.TestCase):
                     self.assertLessEqual(shot, music - SHOT_UNDER_MUSIC,
                                          "shot %.1f dBFS RMS, music %.1f" % (shot, music))
 
+    @unittest.skipUnless(shutil.which("oggdec"), "oggdec (vorbis-tools) not installed")
+    def test_a_burst_of_throws_over_the_reborn_tune_keeps_its_headroom(self):
+        """The busiest moment of the fight, mixed as the game plays it: a burst starts a roar (18) and a
+        shot (11-14) on each of 16 updates, while the player's shots (every 9 updates) land on the
+        armour (1-9), over the reborn tune. Effects play at the game's random rates, on 24 channels in
+        turn (the 25th sound stops the first), mono at the centre: -3 dB on each side, a little louder
+        than OpenAL Soft's panning."""
+        rate, music = decoded_tune("fish")
+        sounds = {n: effect(n)[2][:, 0] for n in list(range(1, 15)) + [18]}
+        rng = np.random.default_rng(7)
+        update = rate / 60.0
+        worst = 0.0
+        for _ in range(30):
+            span = int(1.5 * rate)
+            start = int(rng.integers(0, len(music) - span))
+            mix = music[start:start + span].copy()
+            plays = []
+            for k in range(16):
+                plays += [(k, 18, rng.uniform(0.7, 1.4)), (k, int(rng.integers(11, 15)), rng.uniform(0.8, 1.3))]
+            for k in range(0, 90, 9):
+                plays += [(k, int(rng.integers(11, 15)), rng.uniform(0.8, 1.3)),
+                          (k + 4, int(rng.integers(1, 10)), rng.uniform(0.8, 1.3))]
+            plays.sort(key=lambda p: p[0])
+            for i, (k, n, speed) in enumerate(plays):
+                at = int(k * update)
+                stop = int(plays[i + 24][0] * update) if i + 24 < len(plays) else span
+                x = sounds[n]
+                y = np.interp(np.arange(0, len(x) - 1, speed), np.arange(len(x)), x)[:min(stop, span) - at]
+                mix[at:at + len(y)] += np.sqrt(0.5) * y[:, None]
+            worst = max(worst, float(np.abs(mix).max()))
+        self.assertLessEqual(db(worst), -1.0, "the mix peaks at %.2f dBFS" % db(worst))
+
 
 def ogg_info(path):
     """(channels, rate, samples) from the Vorbis id header and the last page."""

@@ -7,13 +7,15 @@ from synth import (RATE, sine, saw, square, triangle, noise, adsr, exp_env, spec
 
 # Levels, as RMS in dBFS over each sound's length; no sound peaks above PEAK_DB, which leaves room for
 # the others and the music. The music sits at -18 dBFS RMS (music.py). The sounds that repeat and pile
-# up in the fight stay 8 to 10 dB under it: a shot plays every few updates while fire is tapped, a clank
-# with every shot that lands, and a burst of throws starts sixteen roars and sixteen shots within sixteen
-# updates. Single events (a hit taken, the victory, the rebirth, the studio jingle) come up to 2 dB under
-# the music, so they are heard over it; the menu's clicks sit between.
+# up in the fight stay 10 dB and more under it: a shot plays every few updates while fire is tapped, a
+# clank with every shot that lands, and a burst of throws starts sixteen roars and sixteen shots within
+# sixteen updates, so the roar is set lowest (sixteen of them add up to about the music's level). The
+# busiest moment, such a burst over the reborn tune, then peaks near -1.5 dBFS. Single events (a hit
+# taken, the victory, the rebirth, the studio jingle) come up to 2 dB under the music, so they are heard
+# over it; the menu's clicks sit between.
 PEAK_DB = -3.0
-REPEATED = -27.0    # shots, armour clanks, the darting fish
-ROAR = -28.0        # every throw, sixteen at once in a burst
+REPEATED = -28.0    # shots, armour clanks, the darting fish
+ROAR = -31.0        # every throw, sixteen at once in a burst
 EVENT = -20.0
 MENU = -22.0
 
