@@ -4,7 +4,7 @@
 # fuzz target for a fixed number of inputs (scripts/fuzz.sh, which also runs them longer). Every
 # stage runs even when an earlier one failed; a summary of all of them closes the output, and the exit
 # status is non-zero if any stage failed.
-# Pass a CTest label (unit, gl, audio, net, e2e, assets, tsan) to run one group in the plain build only.
+# Pass a CTest label (unit, gl, audio, net, e2e, assets, tsan, slow) to run one group in the plain build only.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test || exit 1
