@@ -136,11 +136,6 @@ def fade(x, fin=0.002, fout=0.01):
     return x
 
 
-def normalise(x, peak):
-    m = np.max(np.abs(x))
-    return x * (peak / m) if m > 0 else x
-
-
 def from_db(level):
     """dBFS to a fraction of full scale."""
     return 10.0 ** (level / 20.0)
