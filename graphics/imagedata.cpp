@@ -112,7 +112,7 @@ unsigned char *load(FILE *fp, int *width, int *height, int *depth, bool charge, 
 
 } // namespace
 
-size_t gxtkPictureBudget = size_t(1) << 30;
+size_t gxtkPictureBudget = size_t(1) << 29;
 
 size_t gxtkPictureBytes() { return picture_bytes.load(std::memory_order_relaxed); }
 

@@ -11,9 +11,10 @@
 // is released with free; the caller closes the file.
 unsigned char *gxtkLoadImageFile(FILE *fp, int *width, int *height, int *depth);
 
-// All pictures decoded for surfaces share one budget of memory, so that a folder of huge pictures (each
-// within the decoder's own size cap) cannot take gigabytes between them. The game's own art at its
-// finest level takes well under a tenth of it. Tests lower it.
+// All pictures decoded for surfaces share one budget of memory (512 MiB), so that a folder of huge
+// pictures (each within the decoder's own size cap) cannot take gigabytes between them; the driver keeps
+// a texture copy of each, so the memory they cost is about twice the budget. The game's own art at its
+// finest level takes about 70 MiB. Tests lower it.
 extern size_t gxtkPictureBudget;
 // Bytes of decoded pictures held now.
 size_t gxtkPictureBytes();
