@@ -1,6 +1,7 @@
 // The 2D renderer and its texture surfaces. All drawing is collected into one client-side vertex array
 // and sent to OpenGL 1.1 (fixed function, client arrays) in as few draw calls as the batches allow.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/object.h"
@@ -20,6 +21,7 @@ class gxtkSurface : public Object {
     unsigned int texture = 0;
     float uscale = 0;
     float vscale = 0;
+    size_t charged = 0; // bytes of `data` charged to the picture budget (a loaded picture's)
 
     // Tests set this to behave like a driver that refuses texture sizes that are not powers of two.
     static bool refuseNonPowerOfTwo;
@@ -36,6 +38,8 @@ class gxtkSurface : public Object {
     void SetData(unsigned char *data, int width, int height, int depth);
     void SetSubData(int x, int y, int w, int h, unsigned int *pixels, int pitch);
     void Bind();
+    // Frees the pixels and gives their charge back to the picture budget.
+    void FreeData();
 
     // The next power of two at or above n (1 for n <= 1).
     static int PowerOfTwo(int n);

@@ -2,10 +2,12 @@
 
 #include <png.h>
 
+#include <atomic>
 #include <climits>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -14,14 +16,27 @@ namespace {
 constexpr png_uint_32 kMaxSide = 16384;
 constexpr size_t kMaxPixelBytes = size_t(1) << 28;
 
+std::atomic<size_t> picture_bytes{0};
+
+// Charges `bytes` to the picture budget; false (nothing charged) when they do not fit.
+bool charge_picture(size_t bytes) {
+    size_t used = picture_bytes.load(std::memory_order_relaxed);
+    do {
+        if (bytes > gxtkPictureBudget || used > gxtkPictureBudget - bytes) return false;
+    } while (!picture_bytes.compare_exchange_weak(used, used + bytes, std::memory_order_relaxed));
+    return true;
+}
+
 // libpng reports errors by long jump; its messages are of no use to the player, so none is printed.
 void on_png_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void on_png_warning(png_structp, png_const_charp) {}
 
 // The decode itself, kept free of objects with destructors because an error leaves it by long jump.
-// `pixels` and `rows` live in the caller, so what was allocated before a jump is still known there.
+// `pixels`, `rows` and `charged` live in the caller, so what was allocated or charged before a jump is
+// still known there. With `charged`, the pixel block is charged to the picture budget before it is
+// allocated; `overBudget` tells a picture refused for that.
 bool decode(FILE *fp, png_structp png, png_infop info, unsigned char **pixels, png_bytep **rows, int *width,
-            int *height, int *depth) {
+            int *height, int *depth, size_t *charged, bool *overBudget) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, fp);
     png_set_sig_bytes(png, 8);
@@ -44,6 +59,13 @@ bool decode(FILE *fp, png_structp png, png_infop info, unsigned char **pixels, p
     size_t stride = png_get_rowbytes(png, info);
     if (channels < 1 || channels > 4 || stride != size_t(w) * size_t(channels)) return false;
     if (w == 0 || h == 0 || stride * h > kMaxPixelBytes) return false;
+    if (charged) {
+        if (!charge_picture(stride * h)) {
+            *overBudget = true;
+            return false;
+        }
+        *charged = stride * h;
+    }
 
     *pixels = static_cast<unsigned char *>(std::malloc(stride * h));
     *rows = static_cast<png_bytep *>(std::malloc(sizeof(png_bytep) * h));
@@ -59,9 +81,8 @@ bool decode(FILE *fp, png_structp png, png_infop info, unsigned char **pixels, p
     return true;
 }
 
-} // namespace
-
-unsigned char *gxtkLoadImageFile(FILE *fp, int *width, int *height, int *depth) {
+// The decoder behind both entry points; see decode for `charge` and `overBudget`.
+unsigned char *load(FILE *fp, int *width, int *height, int *depth, bool charge, bool *overBudget) {
     if (!fp) return nullptr;
     // Only a PNG is decoded, whatever else the file might be.
     unsigned char signature[8];
@@ -73,17 +94,56 @@ unsigned char *gxtkLoadImageFile(FILE *fp, int *width, int *height, int *depth) 
     unsigned char *pixels = nullptr;
     png_bytep *rows = nullptr;
     int w = 0, h = 0, n = 0;
-    bool ok = info && decode(fp, png, info, &pixels, &rows, &w, &h, &n);
+    size_t charged = 0;
+    bool ok =
+        info && decode(fp, png, info, &pixels, &rows, &w, &h, &n, charge ? &charged : nullptr, overBudget);
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
     std::free(rows);
     if (!ok) {
         std::free(pixels);
+        gxtkReleasePicture(charged);
         return nullptr;
     }
     *width = w;
     *height = h;
     *depth = n;
     return pixels;
+}
+
+} // namespace
+
+size_t gxtkPictureBudget = size_t(1) << 29;
+
+size_t gxtkPictureBytes() { return picture_bytes.load(std::memory_order_relaxed); }
+
+void gxtkReleasePicture(size_t bytes) {
+    // Never below zero, whatever a caller gives back.
+    size_t used = picture_bytes.load(std::memory_order_relaxed);
+    while (!picture_bytes.compare_exchange_weak(used, used > bytes ? used - bytes : 0,
+                                                std::memory_order_relaxed)) {
+    }
+}
+
+unsigned char *gxtkLoadImageFile(FILE *fp, int *width, int *height, int *depth) {
+    return load(fp, width, height, depth, false, nullptr);
+}
+
+unsigned char *gxtkLoadPicture(FILE *fp, const String &name, int *width, int *height, int *depth) {
+    bool overBudget = false;
+    unsigned char *pixels = load(fp, width, height, depth, true, &overBudget);
+    if (pixels) return pixels;
+    const std::string file = name.ToUtf8();
+    if (!fp)
+        std::fprintf(stderr, "Picture %s could not be loaded: the file cannot be opened\n", file.c_str());
+    else if (overBudget)
+        std::fprintf(
+            stderr,
+            "Picture %s could not be loaded: the pictures in memory would pass their budget of %zu MiB\n",
+            file.c_str(), gxtkPictureBudget >> 20);
+    else
+        std::fprintf(stderr, "Picture %s could not be loaded: it is not a PNG picture that can be read\n",
+                     file.c_str());
+    return nullptr;
 }
 
 void gxtkPremultiply(unsigned char *data, int width, int height, int depth) {

@@ -19,10 +19,14 @@ void gxtkSurface::Discard() {
         glDeleteTextures(1, &texture);
         seq = -1;
     }
-    if (data) {
-        std::free(data);
-        data = nullptr;
-    }
+    FreeData();
+}
+
+void gxtkSurface::FreeData() {
+    std::free(data);
+    data = nullptr;
+    gxtkReleasePicture(charged);
+    charged = 0;
 }
 
 void gxtkSurface::OnUnsafeLoadComplete() { Bind(); }
@@ -50,7 +54,7 @@ static int FormatOfDepth(int depth, int previous) {
 }
 
 void gxtkSurface::SetData(unsigned char *pixels, int w, int h, int d) {
-    if (data && data != pixels) std::free(data); // a second picture must not leak the first
+    if (data != pixels) FreeData(); // a second picture must not leak the first
     data = pixels;
     width = w;
     height = h;
@@ -141,5 +145,7 @@ bool gxtkGraphics::LoadSurface__UNSAFE__(gxtkSurface *surface, String path) {
     unsigned char *pixels = RtGame::_game->LoadImageData(path, &w, &h, &depth);
     if (!pixels) return false;
     surface->SetData(pixels, w, h, depth);
+    // The host's block comes charged to the picture budget; the surface gives the charge back with it.
+    surface->charged = static_cast<size_t>(w) * static_cast<size_t>(h) * static_cast<size_t>(depth);
     return true;
 }

@@ -5,9 +5,8 @@
 
 unsigned char *RtGlfwGame::LoadImageData(String path, int *width, int *height, int *depth) {
     FILE *fp = OpenFile(path, String("rb"));
-    if (!fp) return nullptr;
-    unsigned char *data = gxtkLoadImageFile(fp, width, height, depth);
-    std::fclose(fp);
+    unsigned char *data = gxtkLoadPicture(fp, PathToFilePath(path), width, height, depth);
+    if (fp) std::fclose(fp);
     if (data) gc_ext_malloced(*width * *height * *depth);
     return data;
 }

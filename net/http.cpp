@@ -137,6 +137,7 @@ void c_HttpRequest::p_Open(String req, String url, c_IOnHttpRequestComplete *onC
     m_held = 0;
     m_headerBytes = 0;
     m_receiveAt = 0;
+    m_finished = false;
     gc_assign(m_header, (new c_StringStack)->m_new());
     m_header->p_Push4(req + String(" ") + m_url->p_FullPath() + String(" HTTP/1.0"));
     m_header->p_Push4(String("Host: ") + m_url->m_domain);
@@ -151,11 +152,15 @@ void c_HttpRequest::p_Send2(String data, String mimeType, String encoding) {
 }
 
 void c_HttpRequest::p_Send() {
+    m_sent = std::chrono::steady_clock::now();
+    if (!m_pumped) rt_asyncevent_AddAsyncEventSource(this);
+    m_pumped = true;
     gc_assign(m_socket, (new c_Socket)->m_new(String("stream")));
     m_socket->p_ConnectAsync(m_url->m_domain, m_url->m_port, this);
 }
 
-void c_HttpRequest::p_OnConnectComplete(bool connected, c_Socket *) {
+void c_HttpRequest::p_OnConnectComplete(bool connected, c_Socket *source) {
+    if (m_finished || source != m_socket) return;
     if (!connected) {
         p_Finish();
         return;
@@ -174,7 +179,8 @@ void c_HttpRequest::p_OnConnectComplete(bool connected, c_Socket *) {
     if (m_socket->p_IsConnected()) p_ReceiveMore(0);
 }
 
-void c_HttpRequest::p_OnSendComplete(c_DataBuffer *, int, int, c_Socket *) {
+void c_HttpRequest::p_OnSendComplete(c_DataBuffer *, int, int, c_Socket *source) {
+    if (m_finished || source != m_socket) return;
     // The body follows the header; send counts are not checked (a blocking send takes it all).
     if (m_bodyLength == 0) return;
     if (m_socket->p_IsConnected()) m_socket->p_SendAsync(m_body, 0, m_bodyLength, this);
@@ -187,7 +193,9 @@ void c_HttpRequest::p_ReceiveMore(int offset) {
         m_socket->p_ReceiveAsync(m_rbuf, offset, m_rbuf->m_length - offset, this);
 }
 
-void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int count, c_Socket *) {
+void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int count, c_Socket *source) {
+    // A request that has finished (out of time, say) ignores what its closed socket still delivers.
+    if (m_finished || source != m_socket) return;
     // The server closing the connection ends the answer; so does a socket error.
     if (count <= 0) {
         p_Finish();
@@ -196,7 +204,7 @@ void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int coun
     if (m_response) {
         m_bytesReceived += count;
         if (m_bytesReceived > kMaxResponseBytes) {
-            p_Refuse();
+            p_Fail();
             return;
         }
         p_TakeBody(0, offset + count); // from 0: a held-back sequence start comes first
@@ -214,7 +222,7 @@ void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int coun
             continue;
         }
         if (m_headerBytes + (i + 1 - offset) > kMaxResponseBytes) { // the header up to its blank line
-            p_Refuse();
+            p_Fail();
             return;
         }
         if (p_EndHeader()) {
@@ -225,7 +233,7 @@ void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int coun
     }
     m_headerBytes += count;
     if (m_headerBytes > kMaxResponseBytes) {
-        p_Refuse();
+        p_Fail();
         return;
     }
     int pending = end - start;
@@ -266,8 +274,9 @@ void c_HttpRequest::p_TakeBody(int from, int end) {
     p_ReceiveMore(cut);
 }
 
-// An answer over the size cap: the request finishes as failed, with no status and no text.
-void c_HttpRequest::p_Refuse() {
+// An answer over the size cap or a request out of time: it finishes as failed, with no status and no
+// text.
+void c_HttpRequest::p_Fail() {
     m_status = -1;
     m_response = nullptr;
     m_held = 0;
@@ -275,6 +284,10 @@ void c_HttpRequest::p_Refuse() {
 }
 
 void c_HttpRequest::p_Finish() {
+    if (m_finished) return;
+    m_finished = true;
+    if (m_pumped) rt_asyncevent_RemoveAsyncEventSource(this);
+    m_pumped = false;
     if (m_socket) m_socket->p_Close();
     if (m_response) {
         // A sequence still waiting for its last bytes never got them: decode what there is.
@@ -283,6 +296,11 @@ void c_HttpRequest::p_Finish() {
         m_responseText = m_response->p_Join(String());
     }
     if (m_onComplete) m_onComplete->p_OnHttpRequestComplete(this);
+}
+
+void c_HttpRequest::p_UpdateAsyncEvents() {
+    if (m_finished || m_timeout <= 0) return;
+    if (std::chrono::steady_clock::now() - m_sent >= std::chrono::milliseconds(m_timeout)) p_Fail();
 }
 
 void c_HttpRequest::mark() {

@@ -1,6 +1,9 @@
 // URLs and a minimal HTTP/1.0 client on the asynchronous sockets: one request, one connection, the
-// answer read until the server closes, the listener called on the main thread.
+// answer read until the server closes (or the request's time runs out), the listener called on the
+// main thread.
 #pragma once
+#include <chrono>
+
 #include "net/socket.h"
 #include "runtime/containers.h"
 
@@ -35,8 +38,14 @@ class c_IOnHttpRequestComplete : public gc_interface {
 class c_HttpRequest : public Object,
                       public c_IOnConnectComplete,
                       public c_IOnSendComplete,
-                      public c_IOnReceiveComplete {
+                      public c_IOnReceiveComplete,
+                      public c_IAsyncEventSource {
   public:
+    // Milliseconds a request may take from Send until its answer has ended. A server that says
+    // nothing, drips its answer or never closes the connection would otherwise hold the request, its
+    // socket and its threads for ever.
+    static constexpr int kDefaultTimeout = 30000;
+
     String m_req;
     c_Url *m_url = nullptr;
     c_IOnHttpRequestComplete *m_onComplete = nullptr;
@@ -48,15 +57,18 @@ class c_HttpRequest : public Object,
     int m_bytesReceived = 0;
     c_StringStack *m_header = nullptr; // the request's header lines, then the response's
     c_Socket *m_socket = nullptr;
-    c_DataBuffer *m_wbuf = nullptr; // the encoded request header
-    c_DataBuffer *m_rbuf = nullptr; // the receive buffer
-    int m_receiveAt = 0;            // where in rbuf the next receive puts its bytes
+    c_DataBuffer *m_wbuf = nullptr;  // the encoded request header
+    c_DataBuffer *m_rbuf = nullptr;  // the receive buffer
+    int m_receiveAt = 0;             // where in rbuf the next receive puts its bytes
+    int m_timeout = kDefaultTimeout; // milliseconds; 0 or less: no limit
 
     c_HttpRequest *m_new();
     c_HttpRequest *m_new2(String req, String url, c_IOnHttpRequestComplete *onComplete);
     void p_Open(String req, String url, c_IOnHttpRequestComplete *onComplete);
     void p_Send();
     void p_Send2(String data, String mimeType, String encoding);
+    // Applies to the request in flight too; past it the request finishes as failed (status -1, no text).
+    void p_SetTimeout(int milliseconds) { m_timeout = milliseconds; }
     int p_Status() { return m_status; }
     String p_ResponseText() { return m_responseText; }
 
@@ -64,14 +76,19 @@ class c_HttpRequest : public Object,
     void p_OnSendComplete(c_DataBuffer *data, int offset, int count, c_Socket *source) override;
     void p_OnReceiveComplete(c_DataBuffer *data, int offset, int count, c_Socket *source) override;
     void p_Finish();
+    // While the request is in flight it is an event source of its own, for its time limit.
+    void p_UpdateAsyncEvents() override;
     void mark() override;
 
   private:
-    int m_held = 0;        // bytes of an unfinished UTF-8 sequence kept at the start of rbuf
-    int m_headerBytes = 0; // response header bytes received so far
+    int m_held = 0;          // bytes of an unfinished UTF-8 sequence kept at the start of rbuf
+    int m_headerBytes = 0;   // response header bytes received so far
+    bool m_finished = false; // the listener was called: late completions of the socket are ignored
+    bool m_pumped = false;   // registered as an event source
+    std::chrono::steady_clock::time_point m_sent; // when Send was called
 
     void p_ReceiveMore(int offset);
     bool p_EndHeader();
     void p_TakeBody(int from, int end);
-    void p_Refuse();
+    void p_Fail();
 };

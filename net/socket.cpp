@@ -412,6 +412,10 @@ void c_Socket::p_UpdateAsyncEvents() {
         m_sock->Close();
         m_closing = false;
     }
+    // A closed socket takes no new operations: once its last one has completed it leaves the pump, so
+    // that finished connections neither pile up in the list nor cost every later update a visit.
+    if (!p_IsOpen() && !m_closing && m_readQueue->p_Drained() && m_writeQueue->p_Drained())
+        rt_asyncevent_RemoveAsyncEventSource(this);
 }
 
 void c_Socket::mark() {
@@ -425,6 +429,8 @@ void c_Socket::mark() {
 c_Stack3 *rt_asyncevent__sources;
 c_IAsyncEventSource *rt_asyncevent__current;
 static gc_root root_asyncevent_sources(rt_asyncevent__sources);
+// Index of the source being updated; -1 outside an update.
+static int rt_asyncevent__at = -1;
 
 void rt_asyncevent_AddAsyncEventSource(c_IAsyncEventSource *source) {
     if (!rt_asyncevent__sources) gc_assign(rt_asyncevent__sources, (new c_Stack3)->m_new());
@@ -434,10 +440,26 @@ void rt_asyncevent_AddAsyncEventSource(c_IAsyncEventSource *source) {
 
 void rt_asyncevent_UpdateAsyncEvents() {
     if (rt_asyncevent__current || !rt_asyncevent__sources) return; // pumped from inside a completion
-    // The length is read afresh: a completion may register a new source (a new request's socket).
-    for (int i = 0; i < rt_asyncevent__sources->m_length; ++i) {
-        rt_asyncevent__current = rt_asyncevent__sources->m_data[i];
+    // The length is read afresh: a completion may register a new source (a new request's socket) or
+    // remove one (which moves the index back with the sources after it).
+    for (rt_asyncevent__at = 0; rt_asyncevent__at < rt_asyncevent__sources->m_length; ++rt_asyncevent__at) {
+        rt_asyncevent__current = rt_asyncevent__sources->m_data[rt_asyncevent__at];
         rt_asyncevent__current->p_UpdateAsyncEvents();
     }
+    rt_asyncevent__at = -1;
     rt_asyncevent__current = nullptr;
+}
+
+void rt_asyncevent_RemoveAsyncEventSource(c_IAsyncEventSource *source) {
+    c_Stack3 *sources = rt_asyncevent__sources;
+    if (!sources) return;
+    for (int i = 0; i < sources->m_length; ++i) {
+        if (sources->m_data[i] != source) continue;
+        for (int j = i + 1; j < sources->m_length; ++j)
+            gc_assign(sources->m_data[j - 1], sources->m_data[j]);
+        sources->m_length -= 1;
+        sources->m_data[sources->m_length] = nullptr;
+        if (i <= rt_asyncevent__at) --rt_asyncevent__at;
+        return;
+    }
 }

@@ -155,6 +155,8 @@ class c_AsyncQueue : public c_Thread, public c_IAsyncEventSource {
     void p_Enqueue(c_AsyncOp *op);
     // No operation waits to execute (main thread).
     bool p_Idle();
+    // Every operation has executed and completed (main thread).
+    bool p_Drained() { return m_done == m_put.load(std::memory_order_relaxed); }
     void Run__UNSAFE__() override;
     void p_UpdateAsyncEvents() override;
     void mark() override;
@@ -192,7 +194,10 @@ class c_Socket : public Object, public c_IAsyncEventSource {
 // The registered event sources.
 class c_Stack3 : public c_StackOf<c_IAsyncEventSource *> {
   public:
-    c_Stack3 *m_new() { p_Init(); return this; }
+    c_Stack3 *m_new() {
+        p_Init();
+        return this;
+    }
     void p_Push(c_IAsyncEventSource *value) { p_PushOne(value); }
 };
 
@@ -200,4 +205,7 @@ extern c_Stack3 *rt_asyncevent__sources;
 extern c_IAsyncEventSource *rt_asyncevent__current;
 
 void rt_asyncevent_AddAsyncEventSource(c_IAsyncEventSource *source);
+// Takes a source out of the pump, keeping the order of the others; a source that is not registered is
+// left alone. Safe from inside an update, also for the source being updated.
+void rt_asyncevent_RemoveAsyncEventSource(c_IAsyncEventSource *source);
 void rt_asyncevent_UpdateAsyncEvents();

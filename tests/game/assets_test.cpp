@@ -132,20 +132,37 @@ void writeWav(const std::string &path) {
     std::fclose(f);
 }
 
-TEST(Assets, TheJinglePlaysOnceAndMissingFilesLeaveSlotsEmpty) {
+TEST(Assets, TheJinglePlaysOnceAndMissingPicturesAreNamed) {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("tide_assets_" + std::to_string(::getpid()));
     fs::create_directories(dir / "sfx");
     writeWav((dir / "sfx" / "096.wav").string());
 
+    { // a picture that is there but broken
+        FILE *f = std::fopen((dir / "logo-hd.png").c_str(), "wb");
+        std::fputs("\x89PNG\r\n\x1a\n cut short", f);
+        std::fclose(f);
+    }
+
     TestHost host;
     host.dataDir = dir.string() + "/";
+    testing::internal::CaptureStderr();
     host.Boot();
     c_MyApp *app = host.App();
     host.FinishLoading();
+    const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(app->sfx[96], nullptr);
     EXPECT_EQ(app->sfx[95], nullptr);
     EXPECT_EQ(app->img[99], nullptr);
+    // The terminal names every picture that could not be loaded, and why.
+    EXPECT_NE(said.find("Picture " + dir.string() +
+                        "/menu-hd.png could not be loaded: the file cannot be opened\n"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("Picture " + dir.string() + "/logo-hd.png could not be loaded: it is not a PNG"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("/fonts/shadow_editundow-hd.png could not be loaded"), std::string::npos);
     EXPECT_EQ(app->jinglePlayed, 1);
     EXPECT_EQ(app->sfxChannel, 1); // played once
 

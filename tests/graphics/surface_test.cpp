@@ -227,3 +227,39 @@ TEST_F(Surfaces, DiscardAndCollectionReleaseTextureAndPixels) {
 }
 
 } // namespace
+
+// Decoded pictures share one budget: a picture past it is refused, charging nothing, with a message that
+// names it; a surface that lets go of its pixels gives their room back.
+TEST_F(Surfaces, DecodedPicturesShareOneBudget) {
+    const size_t picture = 64 * 64 * 4;
+    std::string file = WritePng("budget.png", 64, 64, 4, Repeat({1, 2, 3, 255}, 64 * 64));
+    String path(file.c_str());
+    const size_t before = gxtkPictureBytes(), budget = gxtkPictureBudget;
+    gxtkPictureBudget = before + 3 * picture;
+
+    std::vector<gxtkSurface *> held;
+    for (int i = 0; i < 3; ++i)
+        held.push_back(gfx->LoadSurface(path));
+    for (gxtkSurface *s : held)
+        ASSERT_NE(s, nullptr);
+    EXPECT_EQ(gxtkPictureBytes(), before + 3 * picture);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gfx->LoadSurface(path), nullptr);
+    EXPECT_EQ(rt_graphics_LoadImage(path, 1, 0), nullptr);
+    const std::string said = testing::internal::GetCapturedStderr();
+    const std::string line =
+        "Picture " + file + " could not be loaded: the pictures in memory would pass their budget";
+    EXPECT_EQ(said.find(line), 0u) << said;
+    EXPECT_NE(said.find(line, line.size()), std::string::npos) << said;
+    EXPECT_EQ(gxtkPictureBytes(), before + 3 * picture);
+
+    held[0]->Discard();
+    EXPECT_EQ(gxtkPictureBytes(), before + 2 * picture);
+    gxtkSurface *again = gfx->LoadSurface(path);
+    ASSERT_NE(again, nullptr);
+    // A picture that replaces another's pixels gives the old charge back too.
+    held[1]->SetData(static_cast<unsigned char *>(std::calloc(picture, 1)), 64, 64, 4);
+    EXPECT_EQ(gxtkPictureBytes(), before + 2 * picture);
+    gxtkPictureBudget = budget;
+}

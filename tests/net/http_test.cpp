@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/socket.h>
 
 #include "net/http.h"
@@ -248,6 +249,101 @@ TEST(HttpClient, ReceiveErrorFinishesWithWhatArrived) {
     EXPECT_EQ(req->p_Status(), 200);
     EXPECT_EQ(req->p_ResponseText().ToUtf8(), "partial");
     EXPECT_EQ(req->m_bytesReceived, 7); // the error's -1 is not counted as bytes
+}
+
+// Entries in a /proc/self folder: open descriptors ("fd") or live threads ("task").
+int entries(const char *folder) {
+    DIR *d = opendir((std::string("/proc/self/") + folder).c_str());
+    if (!d) return -1;
+    int n = 0;
+    while (dirent *e = readdir(d))
+        n += e->d_name[0] != '.';
+    closedir(d);
+    return n;
+}
+
+int sources() { return rt_asyncevent__sources ? rt_asyncevent__sources->m_length : 0; }
+
+// Finished requests leave nothing behind: their sockets leave the event pump and close their
+// descriptors, and their worker threads end.
+TEST(HttpClient, ThousandRequestsLeaveSourcesDescriptorsAndThreadsWhereTheyBegan) {
+    constexpr int kRequests = 1000, kAtOnce = 25;
+    for (int i = 0; i < 50; ++i) // earlier tests' closed sockets settle first
+        rt_asyncevent_UpdateAsyncEvents();
+    std::thread([] {}).join(); // a thread sanitizer starts its own helper thread with the first thread
+    const int sourcesBefore = sources(), fdsBefore = entries("fd"), threadsBefore = entries("task");
+
+    int port = 0;
+    int listener = listen_local(&port);
+    listen(listener, kAtOnce);
+    std::thread server([&] {
+        for (int i = 0; i < kRequests; ++i) {
+            pollfd p{listener, POLLIN, 0};
+            if (poll(&p, 1, kWaitMs) <= 0) return;
+            int fd = accept(listener, nullptr, nullptr);
+            read_request(fd);
+            send_all(fd, "HTTP/1.0 200 OK\r\n\r\nok");
+            close(fd);
+        }
+    });
+    String url = String("http://127.0.0.1:") + String(port) + String("/");
+    int answered = 0;
+    for (int sent = 0; sent < kRequests; sent += kAtOnce) {
+        auto *done = new Listener;
+        std::vector<c_HttpRequest *> batch;
+        for (int i = 0; i < kAtOnce; ++i) {
+            batch.push_back((new c_HttpRequest)->m_new2(String("GET"), url, done));
+            batch.back()->p_Send();
+        }
+        ASSERT_TRUE(pump_until([&] { return done->calls == kAtOnce; }));
+        for (c_HttpRequest *r : batch)
+            answered += r->p_Status() == 200 && r->p_ResponseText().ToUtf8() == "ok";
+    }
+    server.join();
+    close(listener);
+    EXPECT_EQ(answered, kRequests);
+    EXPECT_TRUE(pump_until([&] { return sources() <= sourcesBefore; })) << sources() << " sources";
+    EXPECT_LE(entries("fd"), fdsBefore);
+    EXPECT_TRUE(pump_until([&] { return entries("task") <= threadsBefore; }))
+        << entries("task") << " threads";
+}
+
+// A server that says nothing, drips its answer or never closes a Content-Length answer holds a request
+// only until its time runs out: then it finishes as failed and lets go of its connection.
+TEST(HttpClient, RequestsOutOfTimeFinishAsFailedAndCloseTheirConnection) {
+    const char *lengthAnswer = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    const std::function<void(int)> servers[] = {
+        [](int) {},  // silent
+        [](int fd) { // one byte at a time, never ending
+            send_all(fd, "HTTP/1.0 200 OK\r\n\r\n");
+            for (int i = 0; i < kWaitMs / 10; ++i) {
+                pollfd p{fd, POLLIN, 0};
+                if (poll(&p, 1, 10) != 0 || send(fd, "x", 1, MSG_NOSIGNAL) != 1) return;
+            }
+        },
+        [lengthAnswer](int fd) { send_all(fd, lengthAnswer); }, // all said, connection kept open
+    };
+    for (const auto &script : servers) {
+        const int sourcesBefore = sources();
+        std::atomic<bool> clientClosed{false};
+        LocalServer server([&](int fd) {
+            read_request(fd);
+            script(fd);
+            clientClosed = wait_closed(fd);
+        });
+        auto *listener = new Listener;
+        auto *req = (new c_HttpRequest)->m_new2(String("GET"), server.url("/"), listener);
+        EXPECT_EQ(req->m_timeout, c_HttpRequest::kDefaultTimeout);
+        req->p_SetTimeout(300);
+        req->p_Send();
+        ASSERT_TRUE(pump_until([&] { return listener->calls > 0; }));
+        EXPECT_EQ(req->p_Status(), -1);
+        EXPECT_EQ(req->p_ResponseText().Length(), 0);
+        EXPECT_TRUE(pump_until([&] { return sources() <= sourcesBefore; })) << sources() << " sources";
+        server.join();
+        EXPECT_TRUE(clientClosed.load());
+        EXPECT_EQ(listener->calls, 1);
+    }
 }
 
 } // namespace

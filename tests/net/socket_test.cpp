@@ -253,6 +253,39 @@ TEST(AsyncEvents, PumpingFromInsideAnUpdateDoesNothing) {
     EXPECT_EQ(src->calls, 2);
 }
 
+// A source that counts its updates and may take sources out of the pump from inside its own update.
+class CountingSource : public Object, public c_IAsyncEventSource {
+  public:
+    int calls = 0;
+    std::vector<c_IAsyncEventSource *> removeOnUpdate;
+    void p_UpdateAsyncEvents() override {
+        ++calls;
+        for (c_IAsyncEventSource *s : removeOnUpdate)
+            rt_asyncevent_RemoveAsyncEventSource(s);
+    }
+};
+
+// Sources taken out during an update, the current one and one already visited, skip none of the rest.
+TEST(AsyncEvents, SourcesRemovedDuringAnUpdateSkipNoOther) {
+    auto *a = new CountingSource, *b = new CountingSource, *c = new CountingSource;
+    for (CountingSource *s : {a, b, c})
+        rt_asyncevent_AddAsyncEventSource(s);
+    const int registered = rt_asyncevent__sources->m_length;
+    b->removeOnUpdate = {a, b};
+    rt_asyncevent_UpdateAsyncEvents();
+    EXPECT_EQ(rt_asyncevent__sources->m_length, registered - 2);
+    rt_asyncevent_UpdateAsyncEvents();
+    EXPECT_EQ(a->calls, 1);
+    EXPECT_EQ(b->calls, 1);
+    EXPECT_EQ(c->calls, 2);
+    rt_asyncevent_RemoveAsyncEventSource(c);
+    rt_asyncevent_RemoveAsyncEventSource(c); // not registered: nothing happens
+    EXPECT_EQ(rt_asyncevent__sources->m_length, registered - 3);
+    rt_asyncevent_AddAsyncEventSource(c); // and may come back
+    rt_asyncevent_UpdateAsyncEvents();
+    EXPECT_EQ(c->calls, 3);
+}
+
 class NopOp : public c_AsyncOp {
   public:
     void p_Execute__UNSAFE__(c_Socket *) override {}
