@@ -345,8 +345,23 @@ String c_MyApp::p_Nth(int n) {
 
 void c_MyApp::p_FitScreen(int devW, int devH) {
     if (devW <= 0 || devH <= 0) return; // no window yet: keep the last fit
-    const float f = devW >= devH ? 1.0f : 1.5f;
     const float ov = rt_Brinefall_overscan;
+    if (playField == 1) {
+        // Everything that decides the fight (positions, clamps, wraps, the marquee) is counted in the
+        // virtual screen, so a fight always gets the design size, scaled whole into the window and centred.
+        const float sx = (devW - 2 * ov) / rt_Brinefall_rawscrw, sy = (devH - 2 * ov) / rt_Brinefall_rawscrh;
+        fitMode = sy > sx ? 1 : 2; // the side that fills the window
+        scaleX = scaleY = std::fmin(sx, sy);
+        rt_Brinefall_jscrw = rt_Brinefall_rawscrw;
+        rt_Brinefall_jscrh = rt_Brinefall_rawscrh;
+        originX = ov + (devW - 2 * ov - rt_Brinefall_rawscrw * scaleX) / 2;
+        originY = ov + (devH - 2 * ov - rt_Brinefall_rawscrh * scaleY) / 2;
+        landscape = 1;
+        return;
+    }
+    const float f = devW >= devH ? 1.0f : 1.5f;
+    originX = ov;
+    originY = ov * devH / devW;
     scaleX = (devW - 2 * ov) / (rt_Brinefall_rawscrw * f);
     scaleY = (devH - 2 * ov) / (rt_Brinefall_rawscrh * f);
     // The larger scale wins on both axes: that side keeps its design length and the other side of the
@@ -398,8 +413,11 @@ int c_MyApp::p_OnRender() {
 
     p_FitScreen(devW, devH);
     const float sx = scaleX, sy = scaleY;
-    const float ox = rt_Brinefall_overscan;
-    const float oy = devW > 0 ? rt_Brinefall_overscan * devH / devW : 0;
+    const float ox = originX, oy = originY;
+    // The fight shows its field and nothing beyond it: what lies outside it is out of sight in the
+    // design-size window too.
+    if (playField == 1)
+        rt_graphics_SetScissor(ox, oy, rt_Brinefall_rawscrw * sx, rt_Brinefall_rawscrh * sy);
 
     int blend = 0; // the drawing interface starts each frame with alpha blending
     const float *list = drawList.Data();
@@ -439,5 +457,6 @@ int c_MyApp::p_OnRender() {
                                        d[5] * sy * imgScale, frame);
         }
     }
+    if (playField == 1) rt_graphics_SetScissor(0, 0, static_cast<float>(devW), static_cast<float>(devH));
     return 0;
 }

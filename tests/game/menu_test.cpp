@@ -25,7 +25,8 @@ TEST_F(Menu, ScoreListsFitTheScreenHeight) {
     EXPECT_NE(lists.find("2009"), std::string::npos); // the tenth last
     EXPECT_EQ(textRows(kListX - 1), 22);
 
-    rt_Brinefall_jscrh = 320; // (320 - 90 - 160) / 15 lines of 10 at scale 1.5
+    host.devW = 1280; // a virtual screen of 640 x 320: (320 - 90 - 160) / 15 lines of 10 at scale 1.5
+    host.devH = 640;
     host.Update();
     lists = text(kListX - 1);
     EXPECT_EQ(lists.substr(0, 4), "Top4");
@@ -34,7 +35,8 @@ TEST_F(Menu, ScoreListsFitTheScreenHeight) {
     EXPECT_EQ(textRows(kListX - 1), 10);
 
     // The options box hides them.
-    rt_Brinefall_jscrh = 480;
+    host.devW = 640;
+    host.devH = 480;
     app->optionsOpen = 1;
     host.Update();
     EXPECT_EQ(text(kListX - 1).find("Top"), std::string::npos);
