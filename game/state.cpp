@@ -202,6 +202,9 @@ int c_MyApp::p_OnUpdate() {
 int c_MyApp::p_ModeStep() {
     switch (gameMode) {
     case 1:
+        // While the game-over overlay still shows, the keys and the pointer belong to the game that just
+        // ended: fire tapped through the last hit or Esc meant as a pause must not start or quit anything.
+        if (gameOverTimer > 0) keyLatch = pointerLatch = 1;
         p_Menu();
         break;
     case 2:

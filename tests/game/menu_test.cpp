@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio.h"
 #include "tests/game/shell_helpers.h"
 
 namespace {
@@ -130,6 +131,47 @@ TEST_F(Menu, KeysMoveBetweenTheAreas) {
     tap(keys::kSpace);
     EXPECT_EQ(app->sidePanelOpen, 0);
     EXPECT_EQ(app->gameMode, 1);
+}
+
+// The sound slots of the effects played last, oldest first: each play takes the next channel.
+std::vector<int> lastSounds(c_MyApp *app, int n) {
+    std::vector<int> ids;
+    for (int k = n - 1; k >= 0; --k) {
+        const int turn = ((app->sfxChannel - k) % 24 + 24) % 24;
+        const gxtkSample *sample = rt_audio_device->channels[app->channelIds[turn]].sample;
+        int id = -1;
+        for (int slot = 0; slot < 100 && id < 0; ++slot)
+            if (app->sfx[slot] && app->sfx[slot]->m_sample == sample) id = slot;
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+// Fire starts every area with the start sound; the gear and the strip follow it with their own.
+TEST_F(Menu, FireOnEveryAreaSoundsTheStartFirst) {
+    ASSERT_TRUE(app->sfx[98] && app->sfx[99] && app->sfx[98]->m_sample && app->sfx[99]->m_sample);
+    tap(keys::kLeft);
+    tap(keys::kSpace);
+    ASSERT_EQ(app->optionsOpen, 1);
+    EXPECT_EQ(lastSounds(app, 2), (std::vector<int>{98, 99})) << "gear";
+    host.Update(30);
+    tap(keys::kEscape);
+    host.Update(31);
+
+    tap(keys::kRight);
+    tap(keys::kRight);
+    ASSERT_EQ(app->menuRow, 2);
+    tap(keys::kSpace);
+    ASSERT_EQ(app->sidePanelOpen, 1);
+    EXPECT_EQ(lastSounds(app, 2), (std::vector<int>{98, 99})) << "score strip";
+    tap(keys::kSpace);
+
+    tap(keys::kLeft);
+    ASSERT_EQ(app->menuRow, 1);
+    host.KeyDown(keys::kSpace);
+    host.Update();
+    ASSERT_EQ(app->gameMode, 11);
+    EXPECT_EQ(lastSounds(app, 2), (std::vector<int>{99, 98})) << "wheel";
 }
 
 TEST_F(Menu, PointerOnTheStrip) {
