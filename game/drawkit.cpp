@@ -258,6 +258,26 @@ void escapeGlyph(int letter, int scheme, int millis, int &frame, int &adjust) {
 
 } // namespace
 
+int c_MyApp::p_TextWidth(String txt) {
+    if (font < 0 || font >= 100) return 0;
+    const float W = static_cast<float>(imgInfo[font * 3]);
+    const String s = String(" ") + txt;
+    // The leading space is measured and the last character is not: with each glyph's box starting one
+    // advance before its pen, that is the width the text covers. Escape pairs count as one cell and a bit.
+    int w = 0;
+    for (int i = 0; i < s.Length() - 1; ++i) {
+        int adj;
+        if (s[i] == kEscapeMark) {
+            ++i;
+            adj = 2;
+        } else {
+            adj = spacing(s[i]);
+        }
+        w = tide_int(w + (W + adj) * drawScaleX);
+    }
+    return w;
+}
+
 void c_MyApp::p_Text(float x, float y, String txt, float alignX, float alignY, int fontOffset) {
     if (font < 0 || font >= 100) return;
     const float W = static_cast<float>(imgInfo[font * 3]);
@@ -269,20 +289,7 @@ void c_MyApp::p_Text(float x, float y, String txt, float alignX, float alignY, i
 
     String s = String(" ") + txt;
     const int n = s.Length();
-
-    // The leading space is measured and the last character is not, so centred text sits half a cell
-    // to the right; escape pairs count as one cell and a bit.
-    int w = 0;
-    for (int i = 0; i < n - 1; ++i) {
-        int adj;
-        if (s[i] == kEscapeMark) {
-            ++i;
-            adj = 2;
-        } else {
-            adj = spacing(s[i]);
-        }
-        w = tide_int(w + (W + adj) * xs);
-    }
+    const int w = p_TextWidth(txt);
 
     const float p0x = x - dx * (w * alignX / 2) + ux * (H * ys * (alignY - 1) / 2);
     const float p0y = y - dy * (w * alignX / 2) + uy * (H * ys * (alignY - 1) / 2);

@@ -171,6 +171,7 @@ class c_MyApp : public c_App, public c_IOnHttpRequestComplete {
     int p_Button(int slot, float x, float y, float frame);
     int p_Button0(int slot, float x, float y, float frame);
     void p_Text(float x, float y, String txt, float alignX = 0, float alignY = 0, int fontOffset = 0);
+    int p_TextWidth(String txt); // the width p_Text aligns by, at the current scale
     String p_rstr(int value, int width, String pad);
     String p_Nth(int n);
     // Works out scaleX/Y, originX/Y, fitMode, landscape and the virtual screen for a device size.

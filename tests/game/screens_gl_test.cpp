@@ -350,6 +350,60 @@ TEST_P(Screens, DriftingFieldIsBubbles) {
     EXPECT_GE(hollow, 0.8 * judged) << hollow << " of " << judged;
 }
 
+// The device box around the pixels of a frame that pass a colour test; x1 < 0 when there are none.
+struct Box {
+    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
+};
+template <class Test> Box boxOf(const Frame &f, Test test) {
+    Box b;
+    for (int y = 0; y < f.H(); ++y)
+        for (int x = 0; x < f.W(); ++x)
+            if (test(f.At(x, y))) {
+                b.x0 = std::min(b.x0, x);
+                b.x1 = std::max(b.x1, x);
+                b.y0 = std::min(b.y0, y);
+                b.y1 = std::max(b.y1, y);
+            }
+    return b;
+}
+
+// A first game ranks first: the game-over overlay shows "New Highscore" and "1st!", and both lines stay
+// inside their blue box, over the fight and then over the menu, where the screen has the window's shape.
+TEST_P(Screens, GameOverNoticeSitsInsideItsBox) {
+    startQuietFight(host, app);
+    app->gameOver = 1;
+    auto check = [&](const char *where) {
+        Frame f = Shot();
+        f.Save(std::string("game-over-") + where);
+        // Under the backdrop's 0.7 of black nothing else is this blue or this green.
+        const Box box = boxOf(f, [](unsigned c) {
+            const int r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
+            return r <= 60 && g >= 40 && g <= 130 && b >= 120;
+        });
+        const Box text = boxOf(f, [](unsigned c) {
+            const int r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
+            return g >= 200 && r <= 170 && b <= 170;
+        });
+        ASSERT_GE(box.x1, 0) << where << ": no box";
+        ASSERT_GT(text.x1 - text.x0, 40 * Scale()) << where << ": no notice";
+        EXPECT_GE(text.x0, box.x0) << where;
+        EXPECT_LE(text.x1, box.x1) << where;
+        EXPECT_GE(text.y0, box.y0) << where;
+        EXPECT_LE(text.y1, box.y1) << where;
+        // centred across the screen
+        EXPECT_NEAR((box.x0 + box.x1) / 2.0, w / 2.0, 2) << where;
+    };
+    host.Update(30); // the bars are in place; the fight still runs under them
+    ASSERT_EQ(app->gameMode, 10);
+    ASSERT_EQ(app->rank, 1);
+    check("fight");
+    for (int i = 0; i < 200 && app->gameMode != 1; ++i)
+        host.Update();
+    host.Update();
+    ASSERT_GE(app->gameOverTimer, 40); // the backdrop is still at its darkest
+    check("menu");
+}
+
 INSTANTIATE_TEST_SUITE_P(Sizes, Screens, ::testing::ValuesIn(kSizes), [](const auto &info) {
     return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
 });
