@@ -400,7 +400,24 @@ int c_MyApp::p_OnRender() {
     renderLastMillis = now;
 
     const int devW = rt_app_DeviceWidth(), devH = rt_app_DeviceHeight();
+    if (devW != lastDevW || devH != lastDevH) {
+        // The surfaces may have gone with the old window: load everything again.
+        lastDevW = devW;
+        lastDevH = devH;
+        loading = 1;
+    }
+    p_FitScreen(devW, devH);
+    const float sx = scaleX, sy = scaleY;
+    const float ox = originX, oy = originY;
 
+    // The fight shows its field and nothing beyond it, as the design-size window does: black bars fill
+    // the rest of a window of another shape, and the clear and every record stay inside the field.
+    if (playField == 1) {
+        rt_graphics_SetColor(0, 0, 0);
+        rt_graphics_SetAlpha(1);
+        rt_graphics_DrawRect(-1, -1, devW + 2, devH + 2);
+        rt_graphics_SetScissor(ox, oy, rt_Brinefall_rawscrw * sx, rt_Brinefall_rawscrh * sy);
+    }
     // A clear alpha below 1 leaves trails of the last frame; none at all leaves it untouched. The
     // renderer does not clamp, so colours and alphas are kept in range here.
     if (clsAlpha > 0) {
@@ -410,21 +427,6 @@ int c_MyApp::p_OnRender() {
     }
     rt_graphics_SetColor(255, 255, 255);
     rt_graphics_SetAlpha(1);
-
-    if (devW != lastDevW || devH != lastDevH) {
-        // The surfaces may have gone with the old window: load everything again.
-        lastDevW = devW;
-        lastDevH = devH;
-        loading = 1;
-    }
-
-    p_FitScreen(devW, devH);
-    const float sx = scaleX, sy = scaleY;
-    const float ox = originX, oy = originY;
-    // The fight shows its field and nothing beyond it: what lies outside it is out of sight in the
-    // design-size window too.
-    if (playField == 1)
-        rt_graphics_SetScissor(ox, oy, rt_Brinefall_rawscrw * sx, rt_Brinefall_rawscrh * sy);
 
     int blend = 0; // the drawing interface starts each frame with alpha blending
     const float *list = drawList.Data();

@@ -194,6 +194,28 @@ TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
     EXPECT_EQ(app->players[App::kPlayerY] - app->camY, sh - 16);
 }
 
+// A fight plays on the design screen at every size: scaled whole into the window, centred, with black bars
+// where the window has another shape.
+TEST_P(Screens, FightFieldIsTheDesignScreenCentredBetweenBlackBars) {
+    startQuietFight(host, app);
+    Frame f = Shot();
+    const View v(app);
+    EXPECT_EQ(rt_Brinefall_jscrw, 640);
+    EXPECT_EQ(rt_Brinefall_jscrh, 480);
+    EXPECT_FLOAT_EQ(v.s, std::min(w / 640.0f, h / 480.0f));
+    EXPECT_NEAR(2 * v.ox + 640 * v.s, w, 0.01);
+    EXPECT_NEAR(2 * v.oy + 480 * v.s, h, 0.01);
+    EXPECT_TRUE(near(f.At(v.X(4), v.Y(400)), 0x000050, 12)); // the sea reaches the field's corner
+    if (v.ox >= 1) {
+        EXPECT_EQ(f.At(0, h / 2), 0u);
+        EXPECT_EQ(f.At(w - 1, h / 2), 0u);
+    }
+    if (v.oy >= 1) {
+        EXPECT_EQ(f.At(w / 2, 0), 0u);
+        EXPECT_EQ(f.At(w / 2, h - 1), 0u);
+    }
+}
+
 // The remaining ships of the HUD stand 16 pixels apart at three quarters of their size: each reads as a
 // ship of its own, with a column of open water between two neighbours.
 TEST_P(Screens, HudShipsStandApart) {
