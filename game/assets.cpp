@@ -11,11 +11,9 @@ namespace {
 
 bool validSlot(int slot) { return slot >= 0 && slot < 100; }
 
-// Glyph advance and line height of the game fonts in virtual pixels. The finest files carry a smaller
-// type: full screens run at that level, and a wide one has a virtual height of only 360, where the score
-// lists still need room for ten lines of 1.5 line heights each in (360 - 90 - 180) pixels.
-int fontAdvance(int level) { return level == 4 ? 5 : 7; }
-int fontLineHeight(int level) { return level == 4 ? 5 : 10; }
+// Glyph advance and line height of the game fonts in virtual pixels, the same in the files of every
+// resolution: the marquee spaces its targets by the advance, so a finer file must not change the game.
+constexpr int kFontAdvance = 7, kFontLineHeight = 10;
 
 // Cuts a loaded picture into a grid of frames, as the image loader would, but refuses a picture that is
 // too small for the grid instead of stopping the program: a bad file only leaves its slot empty.
@@ -104,7 +102,7 @@ int c_MyApp::p_Reload() {
     clsAlpha = 1;
     p_HDLevel();
     p_LoadImg(93, String("common/VorloLogo"), 256, 256, 1, 1);
-    p_LoadFont(90, String("fonts/shadow_editundo"), fontAdvance(hdLevel), fontLineHeight(hdLevel));
+    p_LoadFont(90, String("fonts/shadow_editundo"), kFontAdvance, kFontLineHeight);
     loading = 1;
     return 0;
 }
@@ -133,9 +131,9 @@ int c_MyApp::p_LoaderStep(int step) {
         }
         break;
     case 5:
-        p_LoadFont(89, String("fonts/shadow_editundo"), fontAdvance(hdLevel), fontLineHeight(hdLevel));
+        p_LoadFont(89, String("fonts/shadow_editundo"), kFontAdvance, kFontLineHeight);
         p_LoadSFX(99);
-        p_LoadFont(90, String("fonts/shadow_editundow"), fontAdvance(hdLevel), fontLineHeight(hdLevel));
+        p_LoadFont(90, String("fonts/shadow_editundow"), kFontAdvance, kFontLineHeight);
         break;
     case 6:
         p_LoadImg(99, String("menu"), 256, 256, 4, 1);

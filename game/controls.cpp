@@ -252,9 +252,7 @@ int c_MyApp::p_iCadeLetter(int ch) {
 int c_MyApp::p_ReadPointer() {
     mouseStartX = mouseX;
     mouseStartY = mouseY;
-    float ox = rt_Brinefall_overscan;
-    int devW = rt_app_DeviceWidth(), devH = rt_app_DeviceHeight();
-    float oy = devW > 0 ? rt_Brinefall_overscan * devH / devW : 0;
+    const float ox = originX, oy = originY;
     mouseX = toVirtual(rt_input_MouseX(), ox, scaleX);
     mouseY = toVirtual(rt_input_MouseY(), oy, scaleY);
     // As with keys, a click shorter than an update counts as held for the update that sees it.

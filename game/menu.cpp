@@ -346,7 +346,8 @@ int c_MyApp::p_Menu() {
         if (players[kRepeatTimer] <= 0) keyLatch = 0;
     }
     if (menuRow == 1) {
-        if (jscrw > 600 && menuPos >= 0 && rt_Brinefall_MenuSet.Length() >= 2) {
+        // Narrow screens have no room beside the wheel; a 5:4 full screen is exactly 600 wide and has.
+        if (jscrw >= 600 && menuPos >= 0 && rt_Brinefall_MenuSet.Length() >= 2) {
             int pairs = rt_Brinefall_MenuSet.Length() / 2;
             p_SetSize(1.5f);
             p_SetCol(255, 255, 255, 1);
@@ -378,7 +379,8 @@ int c_MyApp::p_Menu() {
             p_PlaySFX(99, 1, 1, 0);
             keyLatch = pointerLatch = 1;
         } else if (p_PlayKeyAll(10, 0) > 0 || p_PlayKeyAll(11, 0) > 0 || p_PlayKeyAll(12, 0) > 0) {
-            if (menuRow == 1) p_PlaySFX(98, 1, 1, 0);
+            // Every start by fire sounds; the gear and the strip add their own sound after it.
+            p_PlaySFX(98, 1, 1, 0);
             keyLatch = pointerLatch = 1;
             p_MenuStart();
         }

@@ -149,12 +149,19 @@ int c_MyApp::p_GameOver() {
 
         String place = p_MyNth();
         if (rank > 0) {
-            p_SetSize(1);
-            p_SetCol(0, 125, 255, 0.5f);
-            p_Rect(0.35f * jscrw, jscrh - y / 1.5f - 16, 0.3f * jscrw, 32);
+            // The notice and its place under the end of it, in a box around both lines: three tenths of the
+            // screen wide, or wider where the screen is too narrow for the words.
+            const String notice("New Highscore");
+            const float cx = jscrw / 2, cy = jscrh - y / 1.5f;
             p_SetSize(2);
+            const float textW = static_cast<float>(p_TextWidth(notice));
+            const float lineH = imgInfo[font * 3 + 1] * drawScaleY;
+            const float boxW = std::max(0.3f * jscrw, textW + 16), boxH = std::max(32.0f, 2 * lineH);
+            p_SetCol(0, 125, 255, 0.5f);
+            p_Rect(cx - boxW / 2, cy - boxH / 2, boxW, boxH);
             p_SetCol(100, 255, 100, 1);
-            p_Text(jscrw / 2, jscrh - y / 1.5f, String("New Highscore\\n           ") + place, 0.5f, 2, 0);
+            p_Text(cx, cy - lineH / 2, notice, 1, 1, 0);
+            p_Text(cx + textW / 2, cy + lineH / 2, place, 2, 1, 0);
         }
         p_ResetDraw();
     }

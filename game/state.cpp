@@ -148,6 +148,9 @@ int c_MyApp::p_OnUpdate() {
     fpsSmooth = (fps + 9 * fpsSmooth) / 10;
     lastMillis = t;
 
+    // A fight (and its start) plays on the design-size field; the other screens follow the window's shape.
+    playField = gameMode == 10 || gameMode == 11 ? 1 : 0;
+    p_FitScreen(rt_app_DeviceWidth(), rt_app_DeviceHeight());
     p_ReadPointer();
 
     // Menu key latch: a held key acts once across screens.
@@ -199,6 +202,9 @@ int c_MyApp::p_OnUpdate() {
 int c_MyApp::p_ModeStep() {
     switch (gameMode) {
     case 1:
+        // While the game-over overlay still shows, the keys and the pointer belong to the game that just
+        // ended: fire tapped through the last hit or Esc meant as a pause must not start or quit anything.
+        if (gameOverTimer > 0) keyLatch = pointerLatch = 1;
         p_Menu();
         break;
     case 2:

@@ -135,8 +135,7 @@ class Sheets(unittest.TestCase):
         for name in SHEETS:
             with self.subTest(sheet=name):
                 plain = load_rgba(os.path.join(DATA, name + ".png"))[..., 3].astype(np.float64)
-                # the finest fonts carry a smaller type of their own
-                for level in (2,) if name.startswith("fonts/") else (2, 4):
+                for level in (2, 4):
                     big = load_rgba(os.path.join(DATA, name + LEVELS[level] + ".png"))[..., 3].astype(np.float64)
                     small = big.reshape(plain.shape[0], level, plain.shape[1], level).mean(axis=(1, 3))
                     self.assertLess(np.abs(small - plain).mean(), 24.0)

@@ -21,8 +21,7 @@ class E2eTest : public ::testing::Test {
         std::error_code ec;
         std::filesystem::remove_all(out_, ec);
         MakeDirs(out_);
-        // 800 x 600: room for the 640 x 480 window with its frame, and a cheap full screen.
-        x_ = std::make_unique<XSession>(800, 600, out_ + "/x");
+        x_ = std::make_unique<XSession>(screenW_, screenH_, out_ + "/x");
         ASSERT_TRUE(x_->Ok()) << x_->Error();
         game_ = std::make_unique<GameDriver>(*x_, out_);
     }
@@ -88,6 +87,9 @@ class E2eTest : public ::testing::Test {
     SaveFile ReadState() const { return ReadSaveFile(ReadFile(work_ / ".zindlestate")); }
     bool StateExists() const { return std::filesystem::exists(work_ / ".zindlestate"); }
 
+    // 800 x 600: room for the 640 x 480 window with its frame, and a cheap full screen. A fixture that
+    // needs another display sets these in its constructor.
+    int screenW_ = 800, screenH_ = 600;
     std::string out_;
     TempDir work_{"work"};
     std::unique_ptr<XSession> x_;

@@ -40,9 +40,9 @@ TEST(Assets, PictureFilesFollowTheWindowSize) {
         EXPECT_TRUE(requested(l.host, "menu-hd2.png"));
         EXPECT_EQ(l.host.App()->imgInfo[99 * 3 + 1], 1024);
         EXPECT_EQ(l.host.App()->imgScale, 0.25f);
-        // The finest font files carry a smaller type with metrics of their own.
-        EXPECT_EQ(l.host.App()->imgInfo[90 * 3], 5);
-        EXPECT_EQ(l.host.App()->imgInfo[90 * 3 + 1], 5);
+        // Font metrics are the same at every resolution of the files.
+        EXPECT_EQ(l.host.App()->imgInfo[90 * 3], 7);
+        EXPECT_EQ(l.host.App()->imgInfo[90 * 3 + 1], 10);
     }
     {
         // 640 is above 630: the doubled pictures serve the standard window too.

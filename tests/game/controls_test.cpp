@@ -144,10 +144,12 @@ TEST_F(Controls, ICadeLetterProtocol) {
 }
 
 TEST_F(Controls, PointerMapsThroughScaleAndOverscanAndFingersUpAreUnset) {
-    app->scaleX = app->scaleY = 2;
     rt_Brinefall_overscan = 32;
-    host.MouseDown(232, 124); // oy = 32 * 480 / 640 = 24
+    host.devW = 1344; // (1344 - 64) / 640: two device pixels per virtual pixel
+    host.devH = 1008;
+    host.MouseDown(232, 124); // oy = 32 * 1008 / 1344 = 24
     host.Update();
+    ASSERT_EQ(app->scaleX, 2);
     EXPECT_EQ(app->mouseX, 100);
     EXPECT_EQ(app->mouseY, 50);
     EXPECT_EQ(app->mouseStartX, 100);
@@ -161,6 +163,18 @@ TEST_F(Controls, PointerMapsThroughScaleAndOverscanAndFingersUpAreUnset) {
     EXPECT_EQ(app->mouseDown, 0);
     EXPECT_EQ(app->pointerLatch, 0);
     EXPECT_EQ(app->touchY[0], -3717);
+
+    // A fight's field is the design size, centred in a wide window: 2.25 device pixels per virtual one
+    // and 240 pixels of margin on either side of a 1920 x 1080 screen.
+    rt_Brinefall_overscan = 0;
+    host.devW = 1920;
+    host.devH = 1080;
+    app->gameMode = 11;
+    host.Update();
+    host.MouseDown(240 + 225, 112.5f);
+    host.Update();
+    EXPECT_EQ(app->mouseX, 100);
+    EXPECT_EQ(app->mouseY, 50);
 }
 
 TEST_F(Controls, HeldKeysLatchAcrossScreens) {

@@ -1,7 +1,9 @@
 // The fight, driven update by update through the test host with a fixed clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -563,42 +565,66 @@ TEST_F(Fight, MarqueeScrollsOnlyWhenRebornAndShotLettersSinkAndComeBack) {
 
 namespace {
 
-// A whole fight played by a simple pilot from the menu's fire press to the game-over overlay and back:
-// it follows the Tidecrawler's height and taps fire. Checks that the phases only move on and that
-// what only goes one way does.
+// A simple pilot: it follows the Tidecrawler's height and taps fire, one press every other update.
+class Pilot {
+  public:
+    explicit Pilot(TestHost &host) : host_(host), app_(host.App()) {}
+
+    // Taps fire on the menu until a fight runs.
+    void StartFight() {
+        for (int i = 0; i < 60 && app_->gameMode != 10; ++i) {
+            host_.KeyDown(32);
+            host_.Update();
+            host_.KeyUp(32);
+            host_.Update();
+        }
+    }
+    // One update of flying.
+    void Step() {
+        const float dy = app_->players[c_MyApp::kCrawlerY] - app_->players[c_MyApp::kPlayerY];
+        const int want = dy < -6 ? 1 : (dy > 6 ? 2 : 0);
+        if (want != held_) {
+            if (held_) host_.KeyUp(held_ == 1 ? 38 : 40);
+            if (want) host_.KeyDown(want == 1 ? 38 : 40);
+            held_ = want;
+        }
+        if (steps_++ % 2 == 0)
+            host_.KeyDown(32);
+        else
+            host_.KeyUp(32);
+        host_.Update();
+    }
+    void LetGo() {
+        if (held_) host_.KeyUp(held_ == 1 ? 38 : 40);
+        held_ = 0;
+        host_.KeyUp(32);
+    }
+
+  private:
+    TestHost &host_;
+    c_MyApp *app_;
+    int held_ = 0; // 1 up, 2 down
+    int steps_ = 0;
+};
+
+// A whole fight played by the pilot from the menu's fire press to the game-over overlay and back.
+// Checks that the phases only move on and that what only goes one way does.
 TEST(WholeFight, FromTheMenuThroughAllFourPhasesToGameOverAndBack) {
     TestHost host;
     host.Boot();
     c_MyApp *app = host.App();
     ASSERT_TRUE(host.FinishLoading());
-    for (int i = 0; i < 60 && app->gameMode != 10; ++i) {
-        host.KeyDown(32);
-        host.Update();
-        host.KeyUp(32);
-        host.Update();
-    }
+    Pilot pilot(host);
+    pilot.StartFight();
     ASSERT_EQ(app->gameMode, 10);
 
     using App = c_MyApp;
     float *pl = &app->players[0];
     int phase = 0, score = 0, plates = 16, updates = 0, thrown = 0;
     float lives = 7;
-    int held = 0; // keys the pilot holds: 1 up, 2 down
     bool seenPhase[4] = {true, false, false, false};
     for (; updates < 20000 && app->gameOver == 0; ++updates) {
-        const float dy = pl[App::kCrawlerY] - pl[App::kPlayerY];
-        const int want = dy < -6 ? 1 : (dy > 6 ? 2 : 0);
-        if (want != held) {
-            if (held) host.KeyUp(held == 1 ? 38 : 40);
-            if (want) host.KeyDown(want == 1 ? 38 : 40);
-            held = want;
-        }
-        if (updates % 2 == 0) {
-            host.KeyDown(32);
-        } else {
-            host.KeyUp(32);
-        }
-        host.Update();
+        pilot.Step();
 
         ASSERT_GE(pl[App::kPhase], phase);
         phase = static_cast<int>(pl[App::kPhase]);
@@ -626,8 +652,7 @@ TEST(WholeFight, FromTheMenuThroughAllFourPhasesToGameOverAndBack) {
     EXPECT_GT(score, 5 * 15);
 
     // The fight keeps running under the overlay until it hands back to the menu.
-    if (held) host.KeyUp(held == 1 ? 38 : 40);
-    host.KeyUp(32);
+    pilot.LetGo();
     for (int i = 0; i < 200 && app->gameMode == 10; ++i)
         host.Update();
     host.Update(5);
@@ -640,6 +665,73 @@ TEST(WholeFight, FromTheMenuThroughAllFourPhasesToGameOverAndBack) {
     EXPECT_EQ(app->gameOver, 0);
     EXPECT_EQ(pl[App::kLives], 7);
     EXPECT_EQ(app->score, 0);
+}
+
+// What decides the fight after one update, table by table, as fingerprints of the bytes.
+struct FightPrint {
+    int score;
+    uint64_t players, obj, part, stars, marquee;
+};
+
+uint64_t fingerprint(const float *v, size_t n) {
+    uint64_t h = 1469598103934665603ull;
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(v);
+    for (size_t i = 0; i < n * sizeof(float); ++i)
+        h = (h ^ b[i]) * 1099511628211ull;
+    return h;
+}
+
+// The pilot's fight in a window of the given size, update by update until the game is over.
+std::vector<FightPrint> playAt(int w, int h, float *menuHeight, int *lastPhase) {
+    TestHost host;
+    host.devW = w;
+    host.devH = h;
+    host.Boot();
+    c_MyApp *app = host.App();
+    EXPECT_TRUE(host.FinishLoading());
+    host.Update();
+    *menuHeight = rt_Brinefall_jscrh;
+    Pilot pilot(host);
+    pilot.StartFight();
+    EXPECT_EQ(app->gameMode, 10);
+    std::vector<FightPrint> prints;
+    const int letters = static_cast<int>(app->players[c_MyApp::kMarqueeCount]) + 1;
+    for (int i = 0; i < 20000 && app->gameOver == 0; ++i) {
+        pilot.Step();
+        prints.push_back({app->score, fingerprint(&app->players[0], 512), fingerprint(&app->obj[0], 1010),
+                          fingerprint(&app->part[0], 5100), fingerprint(&app->stars[0], 5100),
+                          fingerprint(&app->marquee[0], letters) ^
+                              3 * fingerprint(&app->marquee[c_MyApp::kMarqueePlane], letters) ^
+                              5 * fingerprint(&app->marquee[2 * c_MyApp::kMarqueePlane], letters)});
+    }
+    *lastPhase = static_cast<int>(app->players[c_MyApp::kPhase]);
+    return prints;
+}
+
+// The display decides how the fight looks, never how it plays: the same fight in the standard window
+// and on a wide full screen (finer picture and font files, a virtual screen of another shape on the
+// menu) keeps the same score, marquee and tables update by update.
+TEST(WholeFight, PlaysTheSameAtEveryDisplaySize) {
+    float windowMenuH = 0, wideMenuH = 0;
+    int windowPhase = 0, widePhase = 0;
+    const std::vector<FightPrint> window = playAt(640, 480, &windowMenuH, &windowPhase);
+    const std::vector<FightPrint> wide = playAt(1920, 1080, &wideMenuH, &widePhase);
+    EXPECT_EQ(windowMenuH, 480);
+    EXPECT_EQ(wideMenuH, 360); // the menu does follow the display's shape
+    EXPECT_EQ(windowPhase, 3); // the marquee came into play
+    ASSERT_GT(window.back().score, 5 * 16);
+
+    const size_t n = std::min(window.size(), wide.size());
+    for (size_t i = 0; i < n; ++i) {
+        const FightPrint &a = window[i], &b = wide[i];
+        ASSERT_EQ(a.score, b.score) << "update " << i;
+        ASSERT_EQ(a.marquee, b.marquee) << "update " << i;
+        ASSERT_EQ(a.players, b.players) << "update " << i;
+        ASSERT_EQ(a.obj, b.obj) << "update " << i;
+        ASSERT_EQ(a.part, b.part) << "update " << i;
+        ASSERT_EQ(a.stars, b.stars) << "update " << i;
+    }
+    EXPECT_EQ(window.size(), wide.size());
 }
 
 } // namespace

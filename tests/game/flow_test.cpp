@@ -58,6 +58,32 @@ TEST_F(ScreenFlow, FireOrThePointerHeldThroughTheLastHitLeavesTheMenuOnScreen) {
     EXPECT_EQ(app->gameMode, 11);
 }
 
+// Fire tapped through the last hit and Esc meant as a pause belong to the game that just ended: while its
+// overlay still shows over the menu they neither start a fight nor quit; once it has gone they do.
+TEST_F(ScreenFlow, TheGameOverOverlayTakesNoMenuKeysUntilItHasGone) {
+    startFight();
+    ASSERT_NO_FATAL_FAILURE(loseTheFight());
+    ASSERT_GT(app->gameOverTimer, 40);
+    tap(keys::kSpace);
+    quickTap(keys::kEnter);
+    EXPECT_EQ(app->gameMode, 1) << "fire started a fight under the overlay";
+    // A body that returns ends the child with 100: the program went on.
+    EXPECT_EQ(RunInChild([&] {
+                  tap(keys::kEscape);
+                  quickTap(keys::kEscape);
+              }),
+              100)
+        << "Esc quit under the overlay";
+    ASSERT_GT(app->gameOverTimer, 0);
+
+    for (int i = 0; i < 100 && app->gameOverTimer > 0; ++i)
+        host.Update();
+    host.Update();
+    EXPECT_EQ(RunInChild([&] { tap(keys::kEscape); }), 0);
+    tap(keys::kSpace);
+    EXPECT_EQ(app->gameMode, 10);
+}
+
 TEST_F(ScreenFlow, APauseThatComesWithTheFocusStartsOnResume) {
     startFight();
     tap(keys::kEscape);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio.h"
 #include "tests/game/shell_helpers.h"
 
 namespace {
@@ -25,7 +26,8 @@ TEST_F(Menu, ScoreListsFitTheScreenHeight) {
     EXPECT_NE(lists.find("2009"), std::string::npos); // the tenth last
     EXPECT_EQ(textRows(kListX - 1), 22);
 
-    rt_Brinefall_jscrh = 320; // (320 - 90 - 160) / 15 lines of 10 at scale 1.5
+    host.devW = 1280; // a virtual screen of 640 x 320: (320 - 90 - 160) / 15 lines of 10 at scale 1.5
+    host.devH = 640;
     host.Update();
     lists = text(kListX - 1);
     EXPECT_EQ(lists.substr(0, 4), "Top4");
@@ -34,7 +36,8 @@ TEST_F(Menu, ScoreListsFitTheScreenHeight) {
     EXPECT_EQ(textRows(kListX - 1), 10);
 
     // The options box hides them.
-    rt_Brinefall_jscrh = 480;
+    host.devW = 640;
+    host.devH = 480;
     app->optionsOpen = 1;
     host.Update();
     EXPECT_EQ(text(kListX - 1).find("Top"), std::string::npos);
@@ -128,6 +131,47 @@ TEST_F(Menu, KeysMoveBetweenTheAreas) {
     tap(keys::kSpace);
     EXPECT_EQ(app->sidePanelOpen, 0);
     EXPECT_EQ(app->gameMode, 1);
+}
+
+// The sound slots of the effects played last, oldest first: each play takes the next channel.
+std::vector<int> lastSounds(c_MyApp *app, int n) {
+    std::vector<int> ids;
+    for (int k = n - 1; k >= 0; --k) {
+        const int turn = ((app->sfxChannel - k) % 24 + 24) % 24;
+        const gxtkSample *sample = rt_audio_device->channels[app->channelIds[turn]].sample;
+        int id = -1;
+        for (int slot = 0; slot < 100 && id < 0; ++slot)
+            if (app->sfx[slot] && app->sfx[slot]->m_sample == sample) id = slot;
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+// Fire starts every area with the start sound; the gear and the strip follow it with their own.
+TEST_F(Menu, FireOnEveryAreaSoundsTheStartFirst) {
+    ASSERT_TRUE(app->sfx[98] && app->sfx[99] && app->sfx[98]->m_sample && app->sfx[99]->m_sample);
+    tap(keys::kLeft);
+    tap(keys::kSpace);
+    ASSERT_EQ(app->optionsOpen, 1);
+    EXPECT_EQ(lastSounds(app, 2), (std::vector<int>{98, 99})) << "gear";
+    host.Update(30);
+    tap(keys::kEscape);
+    host.Update(31);
+
+    tap(keys::kRight);
+    tap(keys::kRight);
+    ASSERT_EQ(app->menuRow, 2);
+    tap(keys::kSpace);
+    ASSERT_EQ(app->sidePanelOpen, 1);
+    EXPECT_EQ(lastSounds(app, 2), (std::vector<int>{98, 99})) << "score strip";
+    tap(keys::kSpace);
+
+    tap(keys::kLeft);
+    ASSERT_EQ(app->menuRow, 1);
+    host.KeyDown(keys::kSpace);
+    host.Update();
+    ASSERT_EQ(app->gameMode, 11);
+    EXPECT_EQ(lastSounds(app, 2), (std::vector<int>{99, 98})) << "wheel";
 }
 
 TEST_F(Menu, PointerOnTheStrip) {

@@ -83,6 +83,15 @@ class Screens : public ::testing::TestWithParam<Size> {
     float Scale() const { return app->scaleX; }
 };
 
+// Where the virtual screen lies in the window: device pixels per virtual pixel and the device position of
+// the virtual origin (a fight's field is centred in a window of another shape).
+struct View {
+    float s, ox, oy;
+    explicit View(const c_MyApp *app) : s(app->scaleX), ox(app->originX), oy(app->originY) {}
+    int X(float x) const { return static_cast<int>(x * s + ox); }
+    int Y(float y) const { return static_cast<int>(y * s + oy); }
+};
+
 bool near(unsigned rgb, unsigned want, int tolerance) {
     for (int shift : {16, 8, 0})
         if (std::abs(static_cast<int>(rgb >> shift & 255) - static_cast<int>(want >> shift & 255)) >
@@ -105,9 +114,9 @@ int inkRows(const Frame &f, int x0, int x1, int y0, int y1, int red) {
     return runs;
 }
 
-// The score lists in the strip show ten scores each, and the last digit of every score keeps clear of
-// the window's right edge.
-TEST_P(Screens, ScoreStripShowsTenScoresClearOfTheEdge) {
+// The score lists in the strip show as many scores as the screen's height has room for (ten on a screen
+// 480 high, fewer on a wide one), and the last digit of every score keeps clear of the window's right edge.
+TEST_P(Screens, ScoreStripShowsItsScoresClearOfTheEdge) {
     for (int k = 0; k < 10; ++k) {
         app->hiScores[k] = 987654321 - 11111 * k;
         app->hiScores[30 + k] = 123456789 + 11111 * k;
@@ -130,16 +139,17 @@ TEST_P(Screens, ScoreStripShowsTenScoresClearOfTheEdge) {
     const float listX = jscrw - 140 + 20;
     const int bx0 = static_cast<int>((listX + 8 * adv) * s), bx1 = static_cast<int>((listX + 11 * adv) * s);
     const int mid = static_cast<int>((jscrh / 2 + 20) * s);
-    EXPECT_EQ(inkRows(f, bx0, bx1, static_cast<int>(60 * s), mid, 60), 10);
-    EXPECT_EQ(inkRows(f, bx0, bx1, mid, h, 60), 10);
+    const int lines = std::clamp(static_cast<int>((jscrh - 90 - jscrh / 2) / 15), 1, 10);
+    EXPECT_EQ(lines, jscrh == 480 ? 10 : (jscrh == 360 ? 6 : 5));
+    EXPECT_EQ(inkRows(f, bx0, bx1, static_cast<int>(60 * s), mid, 60), lines);
+    EXPECT_EQ(inkRows(f, bx0, bx1, mid, h, 60), lines);
 }
 
 // Pixels of the frame inside a box of virtual pixels that differ from `colour`.
-int countUnlike(const Frame &f, float s, float x0, float y0, float x1, float y1, unsigned colour) {
+int countUnlike(const Frame &f, const View &v, float x0, float y0, float x1, float y1, unsigned colour) {
     int n = 0;
-    for (int y = std::max(0, static_cast<int>(y0 * s)); y < std::min(f.H(), static_cast<int>(y1 * s)); ++y)
-        for (int x = std::max(0, static_cast<int>(x0 * s)); x < std::min(f.W(), static_cast<int>(x1 * s));
-             ++x)
+    for (int y = std::max(0, v.Y(y0)); y < std::min(f.H(), v.Y(y1)); ++y)
+        for (int x = std::max(0, v.X(x0)); x < std::min(f.W(), v.X(x1)); ++x)
             if (!near(f.At(x, y), colour, 12)) ++n;
     return n;
 }
@@ -161,7 +171,8 @@ void startQuietFight(TestHost &host, c_MyApp *app) {
 TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
     startQuietFight(host, app);
     using App = c_MyApp;
-    const float sh = rt_Brinefall_jscrh, s = Scale();
+    const float sh = rt_Brinefall_jscrh;
+    const View v(app);
     const unsigned sea = 0x000050;
     // Places the ship (the fight clamps it) and counts the pixels of it.
     auto shipPixels = [&](float x, float y, const char *shot) {
@@ -173,7 +184,7 @@ TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
                     py = app->players[App::kPlayerY] - app->camY;
         Frame f = Shot();
         if (shot) f.Save(shot);
-        return countUnlike(f, s, px - 40, py - 40, px + 40, py + 40, sea);
+        return countUnlike(f, v, px - 40, py - 40, px + 40, py + 40, sea);
     };
     const int open = shipPixels(150, 120, nullptr); // clear of the HUD and the approach texts
     ASSERT_GT(open, 200);
@@ -183,6 +194,28 @@ TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
     EXPECT_EQ(app->players[App::kPlayerY] - app->camY, sh - 16);
 }
 
+// A fight plays on the design screen at every size: scaled whole into the window, centred, with black bars
+// where the window has another shape.
+TEST_P(Screens, FightFieldIsTheDesignScreenCentredBetweenBlackBars) {
+    startQuietFight(host, app);
+    Frame f = Shot();
+    const View v(app);
+    EXPECT_EQ(rt_Brinefall_jscrw, 640);
+    EXPECT_EQ(rt_Brinefall_jscrh, 480);
+    EXPECT_FLOAT_EQ(v.s, std::min(w / 640.0f, h / 480.0f));
+    EXPECT_NEAR(2 * v.ox + 640 * v.s, w, 0.01);
+    EXPECT_NEAR(2 * v.oy + 480 * v.s, h, 0.01);
+    EXPECT_TRUE(near(f.At(v.X(4), v.Y(400)), 0x000050, 12)); // the sea reaches the field's corner
+    if (v.ox >= 1) {
+        EXPECT_EQ(f.At(0, h / 2), 0u);
+        EXPECT_EQ(f.At(w - 1, h / 2), 0u);
+    }
+    if (v.oy >= 1) {
+        EXPECT_EQ(f.At(w / 2, 0), 0u);
+        EXPECT_EQ(f.At(w / 2, h - 1), 0u);
+    }
+}
+
 // The remaining ships of the HUD stand 16 pixels apart at three quarters of their size: each reads as a
 // ship of its own, with a column of open water between two neighbours.
 TEST_P(Screens, HudShipsStandApart) {
@@ -190,18 +223,19 @@ TEST_P(Screens, HudShipsStandApart) {
     ASSERT_EQ(app->players[c_MyApp::kLives], 7);
     Frame f = Shot();
     f.Save("fight-hud");
-    const float s = Scale(), x0 = rt_Brinefall_jscrw / 2 + 80;
-    const int y0 = static_cast<int>(12 * s), y1 = static_cast<int>(36 * s);
+    const View v(app);
+    const float x0 = rt_Brinefall_jscrw / 2 + 80;
+    const int y0 = v.Y(12), y1 = v.Y(36);
     for (int i = 0; i < 6; ++i) {
         bool gap = false;
-        for (int x = static_cast<int>((x0 + 16 * i) * s) + 1; x < (x0 + 16 * (i + 1)) * s && !gap; ++x) {
+        for (int x = v.X(x0 + 16 * i) + 1; x < v.X(x0 + 16 * (i + 1)) && !gap; ++x) {
             gap = true;
             for (int y = y0; y < y1 && gap; ++y)
                 gap = near(f.At(x, y), 0x000050, 12);
         }
         EXPECT_TRUE(gap) << "ships " << i << " and " << i + 1 << " touch";
         // and each is really there
-        EXPECT_GT(countUnlike(f, s, x0 + 16 * i - 6, 12, x0 + 16 * i + 6, 36, 0x000050), 20) << i;
+        EXPECT_GT(countUnlike(f, v, x0 + 16 * i - 6, 12, x0 + 16 * i + 6, 36, 0x000050), 20) << i;
     }
 }
 
@@ -310,7 +344,8 @@ TEST_P(Screens, DriftingFieldIsBubbles) {
     host.Update();
     Frame f = Shot();
     f.Save("fight-sea");
-    const float s = Scale();
+    const View v(app);
+    const float s = v.s;
     auto light = [&](int x, int y) {
         const unsigned c = f.At(x, y);
         return static_cast<int>((c >> 16 & 255) + (c >> 8 & 255) + (c & 255)) - 80;
@@ -328,13 +363,67 @@ TEST_P(Screens, DriftingFieldIsBubbles) {
         int peak = 0;
         for (int dy = static_cast<int>(-4 * s); dy <= 4 * s; ++dy)
             for (int dx = static_cast<int>(-4 * s); dx <= 4 * s; ++dx)
-                peak = std::max(peak, light(static_cast<int>(x * s) + dx, static_cast<int>(y * s) + dy));
+                peak = std::max(peak, light(v.X(x) + dx, v.Y(y) + dy));
         if (peak < 60) continue; // too deep and faint to judge
         ++judged;
-        if (light(static_cast<int>(x * s), static_cast<int>(y * s)) < 0.6 * peak) ++hollow;
+        if (light(v.X(x), v.Y(y)) < 0.6 * peak) ++hollow;
     }
     ASSERT_GE(judged, 15);
     EXPECT_GE(hollow, 0.8 * judged) << hollow << " of " << judged;
+}
+
+// The device box around the pixels of a frame that pass a colour test; x1 < 0 when there are none.
+struct Box {
+    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
+};
+template <class Test> Box boxOf(const Frame &f, Test test) {
+    Box b;
+    for (int y = 0; y < f.H(); ++y)
+        for (int x = 0; x < f.W(); ++x)
+            if (test(f.At(x, y))) {
+                b.x0 = std::min(b.x0, x);
+                b.x1 = std::max(b.x1, x);
+                b.y0 = std::min(b.y0, y);
+                b.y1 = std::max(b.y1, y);
+            }
+    return b;
+}
+
+// A first game ranks first: the game-over overlay shows "New Highscore" and "1st!", and both lines stay
+// inside their blue box, over the fight and then over the menu, where the screen has the window's shape.
+TEST_P(Screens, GameOverNoticeSitsInsideItsBox) {
+    startQuietFight(host, app);
+    app->gameOver = 1;
+    auto check = [&](const char *where) {
+        Frame f = Shot();
+        f.Save(std::string("game-over-") + where);
+        // Under the backdrop's 0.7 of black nothing else is this blue or this green.
+        const Box box = boxOf(f, [](unsigned c) {
+            const int r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
+            return r <= 60 && g >= 40 && g <= 130 && b >= 120;
+        });
+        const Box text = boxOf(f, [](unsigned c) {
+            const int r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
+            return g >= 200 && r <= 170 && b <= 170;
+        });
+        ASSERT_GE(box.x1, 0) << where << ": no box";
+        ASSERT_GT(text.x1 - text.x0, 40 * Scale()) << where << ": no notice";
+        EXPECT_GE(text.x0, box.x0) << where;
+        EXPECT_LE(text.x1, box.x1) << where;
+        EXPECT_GE(text.y0, box.y0) << where;
+        EXPECT_LE(text.y1, box.y1) << where;
+        // centred across the screen
+        EXPECT_NEAR((box.x0 + box.x1) / 2.0, w / 2.0, 2) << where;
+    };
+    host.Update(30); // the bars are in place; the fight still runs under them
+    ASSERT_EQ(app->gameMode, 10);
+    ASSERT_EQ(app->rank, 1);
+    check("fight");
+    for (int i = 0; i < 200 && app->gameMode != 1; ++i)
+        host.Update();
+    host.Update();
+    ASSERT_GE(app->gameOverTimer, 40); // the backdrop is still at its darkest
+    check("menu");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, Screens, ::testing::ValuesIn(kSizes), [](const auto &info) {

@@ -151,10 +151,10 @@ def sheet(data):
         flow.newline(2)
         flow.add(text_image(samples[0], frames, 2, (100, 255, 100)), label(fname + " at scale 1 and 2"))
         flow.newline()
-    # The finest files carry a smaller type of their own, shown here at their own pixels.
+    # The finest files, shown here at their own pixels: the same type, drawn finer.
     f90_4 = fonts.font_frames(4, "outline")
     flow.add(text_image(samples[0], f90_4, 1, (100, 255, 100), level=4),
-             label("shadow_editundow-hd2: the full-screen type (own pixels)"))
+             label("shadow_editundow-hd2 (own pixels)"))
     flow.newline()
     tovu = load("tovu_font")
     flow.add(tovu, label("tovu_font (96 glyphs, 9x12 frames incl. padding)"))

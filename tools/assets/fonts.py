@@ -5,8 +5,8 @@ The cell's centre is the pen position. The text layout measures the leading
 space and not the last character, so a text lines up exactly with its anchor
 when every glyph's box starts one advance to the left of its pen and is as wide
 as its own advance: ink, rim and shadow stay inside that box.
-The finest level carries a smaller type with metrics of its own (METRICS), so
-that full screens of every shape keep the text layouts the window has.
+Every level carries the same type with the same metrics: the text layout and
+the marquee's letter spacing (a target grid) must not change with the display.
 Frames 96-110 are game-pad icons and 112-124 keyboard key icons.
 """
 
@@ -20,14 +20,14 @@ CELL = 16
 PEN = CELL / 2
 
 # Glyph advance and line height in virtual pixels, by level; the game's loader
-# hands the same numbers to the text layout.
-METRICS = {1: (7, 10), 2: (7, 10), 4: (5, 5)}
+# hands the same numbers to the text layout, whatever the level.
+METRICS = {1: (7, 10), 2: (7, 10), 4: (7, 10)}
 # Frame units per pixel of the 5 x 7 type, across and down.
-TYPE_SCALE = {1: (1.0, 1.0), 2: (1.0, 1.0), 4: (0.7, 0.55)}
+TYPE_SCALE = {1: (1.0, 1.0), 2: (1.0, 1.0), 4: (1.0, 1.0)}
 # Width of the rim and offset of the drop shadow, in frame units.
-RIM = {1: 1.0, 2: 1.0, 4: 0.5}
+RIM = {1: 1.0, 2: 1.0, 4: 1.0}
 # Size of the button icons against their design in frame units.
-ICON_SCALE = {1: 1.0, 2: 1.0, 4: 0.6}
+ICON_SCALE = {1: 1.0, 2: 1.0, 4: 1.0}
 
 PAD_FACE = {96: (60, 200, 90), 97: (230, 60, 60), 98: (60, 130, 240), 99: (240, 200, 40)}
 KEY_LETTERS = "JKLIUOQEFWSAD"  # frames 112.. in escape-table order
