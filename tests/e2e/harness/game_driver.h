@@ -19,6 +19,7 @@ struct Launch {
     std::string program = BuiltGame();
     std::string workDir;               // where the state file is written
     std::string audioDrivers = "null"; // OpenAL Soft's backend list
+    int user = -1;                     // as root: the ordinary user (and group) the game runs as
 };
 
 class GameDriver {
