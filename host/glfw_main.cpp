@@ -31,11 +31,6 @@ int RtZindleGame::Main(int argc, char **argv) {
     }
     RtGlfwGame::LoadPadMappings();
     RtZindleGame *game = new RtZindleGame();
-    // Without its pictures and sounds the game would be an empty window.
-    if (!game->DataFolderReadable()) {
-        glfwTerminate();
-        std::exit(-1);
-    }
     rt_argc = argc;
     rt_argv = argv;
     rtInstallSignalHandlers();

@@ -13,15 +13,21 @@
 
 #include "host/glfw_game.h"
 
-String RtGlfwGame::ProgramPath() {
+// The running program's file name, as the bytes the system gives; empty when it cannot tell.
+static std::string program_file() {
     std::vector<char> buf(PATH_MAX);
     for (;;) {
         ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
-        if (n < 0) return String();
-        // Any bytes at all may name the folder; they must come back unchanged when files are opened.
-        if (static_cast<size_t>(n) < buf.size()) return rt_path_FromBytes(buf.data(), static_cast<size_t>(n));
+        if (n < 0) return std::string();
+        if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
         buf.resize(buf.size() * 2);
     }
+}
+
+// Any bytes at all may name the folder; they must come back unchanged when files are opened.
+String RtGlfwGame::ProgramPath() {
+    std::string file = program_file();
+    return rt_path_FromBytes(file.data(), file.size());
 }
 
 // Runs once, even when a worker thread's load is the first to need it.
@@ -37,7 +43,8 @@ void RtGlfwGame::FillAppPath() {
 }
 
 bool RtGlfwGame::DataFolderReadable() {
-    std::string dir = rt_path_ToBytes(PathToFilePath(String("zindle://data/")));
+    std::string exe = program_file();
+    std::string dir = exe.substr(0, exe.rfind('/') + 1) + "data"; // as "zindle://data/" resolves
     struct stat st;
     int err = stat(dir.c_str(), &st) != 0      ? errno
               : !S_ISDIR(st.st_mode)           ? ENOTDIR
