@@ -1,29 +1,33 @@
 // The virtual path scheme: "zindle://" paths resolve against the program's own folder.
 #include "host/paths.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include "host/glfw_game.h"
 
-String RtGlfwGame::ProgramPath() {
+// The running program's file name, as the bytes the system gives; empty when it cannot tell.
+static std::string program_file() {
     std::vector<char> buf(PATH_MAX);
     for (;;) {
         ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
-        if (n < 0) return String();
-        if (static_cast<size_t>(n) < buf.size()) {
-            std::vector<Char> units;
-            const unsigned char *p = reinterpret_cast<const unsigned char *>(buf.data());
-            if (rt_utf8_decode(p, static_cast<int>(n), units)) return String::FromChars(units);
-            // Not UTF-8: keep the bytes one per character.
-            units.assign(p, p + n);
-            return String::FromChars(units);
-        }
+        if (n < 0) return std::string();
+        if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
         buf.resize(buf.size() * 2);
     }
+}
+
+// Any bytes at all may name the folder; they must come back unchanged when files are opened.
+String RtGlfwGame::ProgramPath() {
+    std::string file = program_file();
+    return rt_path_FromBytes(file.data(), file.size());
 }
 
 // Runs once, even when a worker thread's load is the first to need it.
@@ -36,6 +40,18 @@ void RtGlfwGame::FillAppPath() {
     }
     _appPath = exe.Slice(0, slash);
     _internalPath = _appPath + String("/internal");
+}
+
+bool RtGlfwGame::DataFolderReadable() {
+    std::string exe = program_file();
+    std::string dir = exe.substr(0, exe.rfind('/') + 1) + "data"; // as "zindle://data/" resolves
+    struct stat st;
+    int err = stat(dir.c_str(), &st) != 0      ? errno
+              : !S_ISDIR(st.st_mode)           ? ENOTDIR
+              : access(dir.c_str(), X_OK) != 0 ? errno
+                                               : 0;
+    if (err) rt_host_Say("Cannot read the game's data folder " + dir + " (" + std::strerror(err) + ")");
+    return err == 0;
 }
 
 // Builds base + rest as a fresh string: the cached paths are shared with worker threads and are only

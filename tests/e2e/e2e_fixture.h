@@ -64,6 +64,16 @@ class E2eTest : public ::testing::Test {
         x_->Tap("z");
     }
 
+    // From the main menu into the options box and out again: closing the box saves.
+    void SaveThroughOptionsBox() {
+        x_->Tap("Left");
+        x_->Tap("z");
+        ASSERT_TRUE(game_->WaitFor("options", screens::IsOptionsBox, 10)) << "no options box";
+        SleepSec(0.8);
+        x_->Tap("z");
+        ASSERT_TRUE(game_->WaitFor("options-closed", screens::IsMenu, 10)) << "the options box did not close";
+    }
+
     // Clicks the decoy window and waits until the game has lost the focus.
     void LoseFocus(const WindowInfo &decoy) {
         x_->Click(decoy.area.x + decoy.area.w / 2, decoy.area.y + decoy.area.h / 2);

@@ -1,6 +1,10 @@
-// The real program under conditions a player's machine may have: no data folder, a damaged state
-// file, no sound device, and the window losing and regaining the focus.
+// The real program under conditions a player's machine may have: no data folder, an odd folder name,
+// a damaged or unusable state file, no sound device, and the window losing and regaining the focus.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "tests/e2e/e2e_fixture.h"
 
@@ -29,22 +33,129 @@ class Robustness : public E2eTest {
     }
 };
 
-TEST_F(Robustness, RunsWithoutItsDataFolder) {
-    // The program alone in a folder: nothing beside it to load.
+// Without a data folder it can read, the game would be an empty blue window: it says so and ends.
+TEST_F(Robustness, EndsWithAMessageWithoutItsDataFolder) {
     TempDir bare("bare");
     std::string program = bare / "tidecrawler";
     std::filesystem::copy_file(BuiltGame(), program);
     Launch l = InWorkDir();
     l.program = program;
+    ASSERT_TRUE(game_->Start(l));
+    ASSERT_TRUE(game_->Proc().WaitExit(30)) << "the game runs without its data";
+    EXPECT_EQ(game_->Proc().ExitStatus(), 255);
+    EXPECT_NE(game_->Stderr().find("Cannot read the game's data folder " + (bare / "data")),
+              std::string::npos)
+        << game_->Stderr();
+    if (geteuid() != 0) return;
 
+    // A data folder that the player may not enter is no better.
+    ASSERT_TRUE(MakeDirs(bare / "data"));
+    chmod(bare.Path().c_str(), 0755);
+    chmod((bare / "data").c_str(), 0);
+    game_ = std::make_unique<GameDriver>(*x_, out_ + "/unreadable");
+    l.user = 65534;
+    ASSERT_TRUE(game_->Start(l));
+    ASSERT_TRUE(game_->Proc().WaitExit(30)) << "the game runs without reading its data";
+    EXPECT_EQ(game_->Proc().ExitStatus(), 255);
+    EXPECT_NE(game_->Stderr().find("(Permission denied)"), std::string::npos) << game_->Stderr();
+}
+
+// File names are bytes: a folder named with a character beyond 16 bits and bytes that are not UTF-8
+// still leads to the data.
+TEST_F(Robustness, FindsItsDataUnderAFolderNamedWithAnyBytes) {
+    TempDir top("names");
+    std::string folder = top / "\xf0\x9f\x90\x99 \xff\xfe game";
+    ASSERT_TRUE(MakeDirs(folder));
+    std::filesystem::copy_file(BuiltGame(), folder + "/tidecrawler");
+    std::filesystem::create_directory_symlink(std::string(TIDE_BINARY_DIR) + "/data", folder + "/data");
+    Launch l = InWorkDir();
+    l.program = folder + "/tidecrawler";
     Image menu;
     ASSERT_NO_FATAL_FAILURE(StartToMenu(l, &menu));
-    EXPECT_FALSE(screens::HasTitleArt(menu)) << "title art drawn without a data folder?";
-    ASSERT_NO_FATAL_FAILURE(FightBriefly(screens::IsPlayField));
-    // Without pictures there is no text and no bar art to look for, but the overlay's bars are plain
-    // rectangles and still show.
-    ASSERT_NO_FATAL_FAILURE(QuitToMenu());
+    EXPECT_TRUE(screens::HasTitleArt(menu)) << "no title art: the data was not found";
     CloseThroughWindowManager();
+}
+
+// The player as an ordinary user, in a shared folder like /tmp: a state file the game cannot read
+// whole, or another user's link, is kept exactly as it is; the game says so, starts with its defaults
+// and does not save over it. None of them keeps the game from starting.
+TEST_F(Robustness, KeepsStateFilesItCannotReadWhole) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to play as ordinary users";
+    const int player = 65534, other = 65533;
+    // The program with its data where the player can reach it.
+    TempDir install("install");
+    chmod(install.Path().c_str(), 0755);
+    std::filesystem::copy_file(BuiltGame(), install / "tidecrawler");
+    std::filesystem::copy(std::string(TIDE_BINARY_DIR) + "/data", install / "data",
+                          std::filesystem::copy_options::recursive);
+    chmod(work_.Path().c_str(), 01777);
+    const std::string state = work_ / ".zindlestate", mine = work_ / "mine";
+    const std::string scores = "1|2|3|\xc3\xa9|old scores|";
+
+    struct Case {
+        const char *name;
+        std::function<void()> make;
+        std::string kept; // the file whose bytes must not change
+    };
+    auto owned = [](const std::string &path, int user) { ASSERT_EQ(lchown(path.c_str(), user, user), 0); };
+    std::vector<Case> cases = {
+        {"unreadable",
+         [&] {
+             WriteFile(state, scores);
+             owned(state, player);
+             chmod(state.c_str(), 0);
+         },
+         state},
+        {"planted-link",
+         [&] {
+             WriteFile(mine, scores);
+             owned(mine, player);
+             symlink(mine.c_str(), state.c_str());
+             owned(state, other);
+         },
+         mine},
+        {"device",
+         [&] {
+             symlink("/dev/zero", state.c_str());
+             owned(state, player);
+         },
+         ""},
+        {"too-long",
+         [&] {
+             WriteFile(state, scores + std::string(100000, '9'));
+             owned(state, player);
+         },
+         state},
+        {"named-pipe",
+         [&] {
+             mkfifo(state.c_str(), 0666);
+             owned(state, player);
+         },
+         ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(c.make());
+        std::string before = c.kept.empty() ? "" : ReadFile(c.kept);
+        game_ = std::make_unique<GameDriver>(*x_, out_ + "/" + c.name);
+        Launch l = InWorkDir();
+        l.program = install / "tidecrawler";
+        l.user = player;
+        ASSERT_NO_FATAL_FAILURE(StartToMenu(l));
+        EXPECT_NE(game_->Stderr().find("cannot be used"), std::string::npos) << game_->Stderr();
+        ASSERT_NO_FATAL_FAILURE(SaveThroughOptionsBox());
+        EXPECT_NE(game_->Stdout().find("Save failed"), std::string::npos) << game_->Stdout();
+        CloseThroughWindowManager();
+        if (!c.kept.empty()) {
+            EXPECT_EQ(ReadFile(c.kept), before) << "changed";
+        }
+        struct stat st;
+        EXPECT_EQ(lstat(state.c_str(), &st), 0);
+        EXPECT_EQ(S_ISLNK(st.st_mode),
+                  c.name == std::string("planted-link") || c.name == std::string("device"));
+        std::filesystem::remove(state);
+        std::filesystem::remove(mine);
+    }
 }
 
 // A state file with every checksum wrong but one score group's, an over-long number, letters where
@@ -82,12 +193,7 @@ TEST_F(Robustness, StartsOverADamagedStateFileWithDefaultsAndSavesAValidOne) {
 
     // Through the menu to the options box (left to the gear, fire), and out again (fire on the back
     // gear): closing the box saves.
-    x_->Tap("Left");
-    x_->Tap("z");
-    ASSERT_TRUE(game_->WaitFor("02-options", screens::IsOptionsBox, 10)) << "no options box";
-    SleepSec(0.8);
-    x_->Tap("z");
-    ASSERT_TRUE(game_->WaitFor("03-menu", screens::IsMenu, 10)) << "the options box did not close";
+    ASSERT_NO_FATAL_FAILURE(SaveThroughOptionsBox());
 
     SaveFile saved = ReadState();
     ASSERT_TRUE(saved.valid) << saved.problem << "\n" << ReadFile(work_ / ".zindlestate");

@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <sstream>
 #include <string>
 #include <sys/file.h>
@@ -137,7 +141,7 @@ TEST_F(InTempDir, SaveThroughALinkReplacesTheLinkedFile) {
 // As root, permissions do not stop a write: the child gives up root first.
 void drop_root() {
     if (geteuid() != 0) return;
-    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
 }
 
 TEST_F(InTempDir, UnwritableDirectoryRefusesAndKeepsTheOldSave) {
@@ -156,6 +160,129 @@ TEST_F(InTempDir, UnwritableDirectoryRefusesAndKeepsTheOldSave) {
     EXPECT_EQ(r.out, "-1");
     EXPECT_EQ(read_file(".zindlestate"), "old save");
     EXPECT_EQ(Entries(), std::vector<std::string>{".zindlestate"});
+}
+
+// A state file that cannot be read whole, or that is not the player's to write, is left exactly as it
+// is: loading gives the defaults and says why, and every save is refused. The player is an ordinary
+// user (as root, permissions would stop nothing), in a folder they may write to.
+TEST_F(InTempDir, StateFilesThatCannotBeReadWholeAreNeverReplaced) {
+    chmod(dir.c_str(), 0777);
+    const std::string scores = "12|34|\xc3\xa9|scores";
+    struct Case {
+        const char *name;
+        std::function<void()> make;
+        bool readable = false; // read as usual, but not the player's to write
+    };
+    std::vector<Case> cases = {
+        {"unreadable", [&] { write_file(".zindlestate", scores), chmod(".zindlestate", 0); }},
+        {"read-only", [&] { write_file(".zindlestate", scores), chmod(".zindlestate", 0444); }, true},
+        {"too long", [&] { write_file(".zindlestate", std::string(64 * 1024 + 1, '7')); }},
+        {"named pipe", [&] { mkfifo(".zindlestate", 0666); }},
+        {"device", [&] { symlink("/dev/zero", ".zindlestate"); }},
+        {"folder", [&] { mkdir(".zindlestate", 0777); }},
+    };
+    if (geteuid() == 0)
+        cases.push_back({"another user's",
+                         [&] {
+                             write_file(".zindlestate", scores);
+                             chown(".zindlestate", 65533, 65533);
+                         },
+                         true});
+    for (const Case &c : cases) {
+        c.make();
+        struct stat before;
+        ASSERT_EQ(lstat(".zindlestate", &before), 0) << c.name;
+        std::string content = S_ISREG(before.st_mode) ? read_file(".zindlestate") : "";
+        ChildResult r = run_child([&] {
+            alarm(30); // a pipe that blocks ends the child instead of hanging the suite
+            drop_root();
+            RtGame child;
+            int loaded = child.LoadState().Length();
+            int saved = child.SaveState(String("new save"));
+            std::printf("|%d %d %s", loaded, saved, std::strerror(errno));
+            std::fflush(stdout);
+            _exit(0);
+        });
+        EXPECT_EQ(r.status, 0) << c.name;
+        // A load that fails says why, and the save is refused with a reason.
+        EXPECT_EQ(r.out.find("cannot be used") != std::string::npos, !c.readable) << c.name << ": " << r.out;
+        std::string loaded = c.readable ? "|14 -1 " : "|0 -1 ";
+        EXPECT_EQ(r.out.find(loaded), r.out.find('|')) << c.name << ": " << r.out;
+        EXPECT_EQ(r.out.find("Success"), std::string::npos) << c.name << ": " << r.out;
+        struct stat after;
+        ASSERT_EQ(lstat(".zindlestate", &after), 0) << c.name;
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.name << ": replaced";
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
+        if (S_ISREG(after.st_mode)) {
+            EXPECT_EQ(read_file(".zindlestate"), content) << c.name;
+        }
+        EXPECT_EQ(Entries(), std::vector<std::string>{".zindlestate"}) << c.name;
+        EXPECT_EQ(system("rm -rf .zindlestate"), 0);
+    }
+}
+
+// In a shared sticky folder such as /tmp, another user's link is not followed (the player's own file
+// it points at stays as it is); the player's own link and the folder owner's are.
+TEST_F(InTempDir, SaveFollowsOnlyLinksItsOwnerMayPlantInASharedFolder) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs a second user to own the link";
+    chmod(dir.c_str(), 01777);
+    write_file("mine", "my scores");
+    chown("mine", 65534, 65534);
+    for (uid_t owner : {65533u, 65534u, 0u}) {
+        ASSERT_EQ(symlink("mine", ".zindlestate"), 0);
+        ASSERT_EQ(lchown(".zindlestate", owner, owner), 0);
+        ChildResult r = run_child([&] {
+            drop_root();
+            RtGame child;
+            std::string loaded = child.LoadState().ToUtf8();
+            std::printf("|%s|%d", loaded.c_str(), child.SaveState(String("new save")));
+            std::fflush(stdout);
+            _exit(0);
+        });
+        if (owner == 65533) { // planted by another user
+            EXPECT_NE(r.out.find("another user"), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find("||-1"), std::string::npos) << r.out;
+            EXPECT_EQ(read_file("mine"), "my scores");
+        } else {
+            EXPECT_NE(r.out.find("|my scores|0"), std::string::npos) << owner << ": " << r.out;
+            EXPECT_EQ(read_file("mine"), "new save") << owner;
+            write_file("mine", "my scores");
+        }
+        struct stat st;
+        ASSERT_EQ(lstat(".zindlestate", &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << owner;
+        unlink(".zindlestate");
+    }
+}
+
+// A replacing save keeps the permissions the player gave the file.
+TEST_F(InTempDir, SaveKeepsThePermissionsOfTheFileItReplaces) {
+    write_file(".zindlestate", "old");
+    chmod(".zindlestate", 0600);
+    EXPECT_EQ(host.SaveState(String("new")), 0);
+    struct stat st;
+    ASSERT_EQ(stat(".zindlestate", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+// Loaders open regular files only, and never wait on a named pipe, whether reading or writing.
+TEST_F(InTempDir, LoadersOpenOnlyRegularFiles) {
+    alarm(60); // a pipe that blocks ends the test instead of hanging the suite
+    ASSERT_EQ(mkfifo("pipe", 0666), 0);
+    ASSERT_EQ(mkdir("folder", 0777), 0);
+    for (const char *name : {"pipe", "folder", "/dev/zero"}) {
+        int length = -1;
+        EXPECT_EQ(host.LoadData(String(name), &length), nullptr) << name;
+        EXPECT_EQ(host.LoadString(String(name)).Length(), 0) << name;
+        for (const char *mode : {"rb", "wb", "ab", "r+b"})
+            EXPECT_EQ(host.OpenFile(String(name), String(mode)), nullptr) << name << " " << mode;
+    }
+    FILE *fp = host.OpenFile(String("plain"), String("wb"));
+    ASSERT_NE(fp, nullptr);
+    std::fputs("text", fp);
+    std::fclose(fp);
+    EXPECT_EQ(host.LoadString(String("plain")).ToUtf8(), "text");
+    alarm(0);
 }
 
 TEST_F(InTempDir, SaveCutShortKeepsTheOldContent) {

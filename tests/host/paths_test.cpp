@@ -22,10 +22,7 @@ class PlacedHost : public RtGlfwGame {
   protected:
     String ProgramPath() override {
         ++asked;
-        std::vector<Char> units;
-        rt_utf8_decode(reinterpret_cast<const unsigned char *>(exe.data()), static_cast<int>(exe.size()),
-                       units);
-        return String::FromChars(units);
+        return rt_path_FromBytes(exe.data(), exe.size());
     }
 };
 
@@ -65,11 +62,37 @@ TEST(AssetNames, BareNamesGoToTheDataFolder) {
     EXPECT_EQ(narrow(rt_data_FixDataPath(String("dir/x:/y"))), "zindle://data/dir/x:/y");
 }
 
+// Any bytes may name a file: they come back exactly, and what is text reads as text.
+TEST(FileNames, BytesSurviveTheTripThroughText) {
+    std::vector<std::string> names = {
+        "/opt/sp\xc3\xaf"
+        "el/\xe2\x82\xac",                                       // two- and three-byte characters
+        "/home/\xf0\x9f\x90\x99/game",                           // beyond 16 bits
+        "/srv/\xff\xfe\x80/\xc3(/\xe2\x82",                      // not UTF-8 at all, or cut short
+        "/x/\xc0\x80/\xed\xa0\xbd\xed\xb8\x80/\xf4\x90\x80\x80", // overlong, surrogates, past U+10FFFF
+    };
+    unsigned seed = 7;
+    for (int i = 0; i < 2000; ++i) {
+        std::string random(static_cast<size_t>(i % 12), '\0');
+        for (char &c : random)
+            c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+        names.push_back(random);
+    }
+    for (const std::string &name : names)
+        ASSERT_EQ(rt_path_ToBytes(rt_path_FromBytes(name.data(), name.size())), name);
+    String octopus = rt_path_FromBytes("\xf0\x9f\x90\x99", 4);
+    ASSERT_EQ(octopus.Length(), 2);
+    EXPECT_EQ(octopus[0], 0xd83d);
+    EXPECT_EQ(octopus[1], 0xdc19);
+    EXPECT_EQ(rt_path_FromBytes("\xc3\xa9", 2)[0], 0xe9);
+}
+
 TEST(VirtualPaths, LoadersReadThroughTheScheme) {
     char tmpl[] = "/tmp/tide-paths-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
+    // Folder names that are not ASCII, beyond 16 bits, and not UTF-8 at all.
     std::string top = tmpl, root = top + "/sp\xc3\xaf"
-                                         "el"; // a folder name that is not ASCII
+                                         "el \xf0\x9f\x90\x99 \xff\xfe";
     ASSERT_EQ(system(("mkdir -p '" + root + "/data/sub'").c_str()), 0);
     std::ofstream(root + "/data/sub/text.txt", std::ios::binary) << "h\xc3\xa9llo";
     std::ofstream(root + "/data/blob.bin", std::ios::binary) << std::string(5000, 'x');

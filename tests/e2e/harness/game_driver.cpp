@@ -19,6 +19,10 @@ GameDriver::~GameDriver() { proc_.Stop(2.0); }
 bool GameDriver::Start(const Launch &launch) {
     SpawnOptions o;
     o.argv = {launch.program};
+    if (launch.user >= 0) {
+        std::string id = std::to_string(launch.user);
+        o.argv.insert(o.argv.begin(), {"setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups"});
+    }
     o.cwd = launch.workDir;
     o.env = {{"DISPLAY", x_.DisplayName()}, {"ALSOFT_DRIVERS", launch.audioDrivers}};
     if (!launch.audioConf.empty()) o.env.push_back({"ALSOFT_CONF", launch.audioConf});

@@ -20,6 +20,7 @@ struct Launch {
     std::string workDir;               // where the state file is written
     std::string audioDrivers = "null"; // OpenAL Soft's backend list
     std::string audioConf;             // an OpenAL Soft configuration file of its own, when set
+    int user = -1;                     // as root: the ordinary user (and group) the game runs as
 };
 
 class GameDriver {
