@@ -12,10 +12,16 @@ meta=$build/deb-meta
 
 version=$(dpkg-parsechangelog -l packaging/changelog -S Version)
 cmake_version=$(sed -nE 's/^project\(tidecrawler VERSION ([^ ]+) .*/\1/p' CMakeLists.txt)
+# Every file that names the version must name the same one.
+version_in() { # file, pattern holding VERSION
+  grep -qF "${2//VERSION/$version}" "$1" || { echo "package: $1 does not name version $version" >&2; exit 1; }
+}
 [ "$version" = "$cmake_version" ] || {
   echo "package: packaging/changelog is at $version but CMakeLists.txt at $cmake_version" >&2
   exit 1
 }
+version_in app/desktop/*.metainfo.xml '<release version="VERSION"'
+version_in app/desktop/tidecrawler.6 '"The Final Tidecrawler VERSION"'
 arch=$(dpkg --print-architecture)
 deb=tidecrawler_${version}_${arch}.deb
 
