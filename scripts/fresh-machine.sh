@@ -209,6 +209,7 @@ inside_isolated bash -c '
     sleep 3
     xdotool mousemove 320 240 key F11
     for _ in $(seq 20); do [ -f /root/.local/share/tidecrawler/.zindlestate ] && break; sleep 0.5; done
+    [ -f /root/.local/share/tidecrawler/.zindlestate ] || { echo "no save after the full-screen switch"; ok=1; }
     xdotool key F4
     for _ in $(seq 20); do kill -0 $game 2>/dev/null || break; sleep 0.5; done
     if kill -0 $game 2>/dev/null; then echo "F4 did not quit the game"; ok=1; fi
@@ -216,7 +217,7 @@ inside_isolated bash -c '
   kill $game 2>/dev/null; wait $game 2>/dev/null
   kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null
   echo "--- the game printed:"; cat /tmp/game.log
-  exit $ok' || die "the installed game did not show its menu or did not quit on F4"
+  exit $ok' || die "the installed game did not show its menu, save on F11 or quit on F4"
 inside test -s /root/.local/share/tidecrawler/.zindlestate ||
   die "no save in the player's data folder (~/.local/share/tidecrawler)"
 inside test ! -e /tmp/.zindlestate || die "the installed game saved into the folder it was started from"
