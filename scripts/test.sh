@@ -81,11 +81,13 @@ package() {
     fi
     [ -z "$out" ] || echo "$out" | sed 's/^/        /'
   }
+  local t0=$SECONDS
   scripts/package.sh | tee "$logs/package.out"
   status=${PIPESTATUS[0]}
   deb=$(tail -n 1 "$logs/package.out")
   [ "$status" -eq 0 ] && [ -f "$deb" ] || { echo "0 passed, 1 failed"; return 1; }
-  echo "package: $deb, $(du -k "$deb" | cut -f1) kB; installed $(dpkg-deb -f "$deb" Installed-Size) kB"
+  echo "package: $deb, $(du -k "$deb" | cut -f1) kB; installed $(dpkg-deb -f "$deb" Installed-Size) kB;" \
+    "made in $((SECONDS - t0)) s"
   echo "depends: $(dpkg-deb -f "$deb" Depends)"
   check "desktop-file-validate" . desktop-file-validate "$root/usr/share/applications/tidecrawler.desktop"
   check "appstreamcli validate" '^[EW]:' appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
