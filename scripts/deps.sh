@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# deps.sh play|test: installs the Debian packages that are missing for playing (build the game and run
-# it) or for testing (all of that, plus what the test suites and the asset checks use).
+# deps.sh play|package|test: installs the Debian packages that are missing for playing (build the game
+# and run it), for making the Debian package (that and Debian's packaging tools) or for testing (all of
+# that, plus what the test suites, the asset checks and the package's checks use).
 set -euo pipefail
 
 # Building and playing: libpng and libvorbisfile decode the pictures and the music; stb cuts the
@@ -9,6 +10,8 @@ PLAY=(
   build-essential cmake pkg-config
   libglfw3-dev libgl-dev libgl1-mesa-dri libopenal-dev libpng-dev libvorbis-dev libstb-dev
 )
+# Making the Debian package: build flags, library dependencies, control file and archive.
+PACKAGE=(dpkg-dev)
 # What the tests add: the test framework, a virtual display with a window manager and input
 # injection, image and sound tools for the checks, the asset generator's Python, and clang with
 # libFuzzer and its sanitizers for the fuzz targets.
@@ -16,14 +19,17 @@ TEST=(
   googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils openbox imagemagick libx11-dev libxrandr-dev
   python3 python3-pil python3-numpy vorbis-tools sox
+  lintian desktop-file-utils appstream man-db
 )
 
 case "${1:-}" in
 play) wanted=("${PLAY[@]}") ;;
-test) wanted=("${PLAY[@]}" "${TEST[@]}") ;;
+package) wanted=("${PLAY[@]}" "${PACKAGE[@]}") ;;
+test) wanted=("${PLAY[@]}" "${PACKAGE[@]}" "${TEST[@]}") ;;
 list-play) echo "${PLAY[*]}"; exit 0 ;;
-list-test) echo "${PLAY[*]} ${TEST[*]}"; exit 0 ;;
-*) echo "usage: $0 play|test|list-play|list-test" >&2; exit 2 ;;
+list-package) echo "${PLAY[*]} ${PACKAGE[*]}"; exit 0 ;;
+list-test) echo "${PLAY[*]} ${PACKAGE[*]} ${TEST[*]}"; exit 0 ;;
+*) echo "usage: $0 play|package|test|list-play|list-package|list-test" >&2; exit 2 ;;
 esac
 
 missing=()

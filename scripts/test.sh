@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test, in stages: a plain build; the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer; the threaded suites under ThreadSanitizer; every
-# fuzz target for a fixed number of inputs (scripts/fuzz.sh, which also runs them longer). Every
+# fuzz target for a fixed number of inputs (scripts/fuzz.sh, which also runs them longer); the Debian
+# package (scripts/package.sh) and its checks. Every
 # stage runs even when an earlier one failed; a summary of all of them closes the output, and the exit
 # status is non-zero if any stage failed.
-# Pass a CTest label (unit, gl, audio, net, e2e, assets, tsan, slow) to run one group in the plain build only.
+# Pass a CTest label (unit, gl, audio, net, e2e, assets, tsan, slow) to run one group in the plain build
+# only, or "package" for the package stage only.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test || exit 1
@@ -62,8 +64,48 @@ tsan() { # only the suites with worker threads
   (cd build-tsan && ctest --output-on-failure -j"$jobs" -L "tsan")
 }
 
-stage plain plain
+# The package and its files as installed, judged by Debian's own validators: the menu entry, the
+# software-centre metainfo, the manual page and lintian on the whole package.
+package() {
+  local deb root=build-release/deb p=0 f=0 out status
+  check() { # name, pattern, command...: shows the command's output; fails if the command fails or
+    local name=$1 pattern=$2 # prints a line matching the pattern
+    shift 2
+    out=$("$@" 2>&1)
+    status=$?
+    out=$(echo "$out" | grep -v 'running with root privileges')
+    if [ "$status" -eq 0 ] && ! echo "$out" | grep -qE "$pattern"; then
+      p=$((p + 1)) && echo "ok      $name"
+    else
+      f=$((f + 1)) && echo "FAILED  $name"
+    fi
+    [ -z "$out" ] || echo "$out" | sed 's/^/        /'
+  }
+  local t0=$SECONDS
+  scripts/package.sh | tee "$logs/package.out"
+  status=${PIPESTATUS[0]}
+  deb=$(tail -n 1 "$logs/package.out")
+  [ "$status" -eq 0 ] && [ -f "$deb" ] || { echo "0 passed, 1 failed"; return 1; }
+  echo "package: $deb, $(du -k "$deb" | cut -f1) kB; installed $(dpkg-deb -f "$deb" Installed-Size) kB;" \
+    "made in $((SECONDS - t0)) s"
+  echo "depends: $(dpkg-deb -f "$deb" Depends)"
+  check "desktop-file-validate" . desktop-file-validate "$root/usr/share/applications/tidecrawler.desktop"
+  check "appstreamcli validate" '^[EW]:' appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
+  check "man -l" . sh -c 'LC_ALL=C.UTF-8 MANROFFSEQ= MANWIDTH=80 \
+    man --warnings -E UTF-8 -l -Tutf8 -Z "$1" >/dev/null' - "$root/usr/share/man/man6/tidecrawler.6.gz"
+  # Only an error fails; lintian's warnings and notes are shown.
+  check "lintian" '^E:' lintian --display-info "$deb"
+  echo "$p passed, $f failed"
+  [ "$f" -eq 0 ]
+}
+
+if [ "$label" = package ]; then
+  stage package package
+else
+  stage plain plain
+fi
 if [ -z "$label" ]; then
+  stage package package
   stage asan+ubsan asan
   stage tsan tsan
   stage fuzz scripts/fuzz.sh

@@ -26,6 +26,7 @@ bool GameDriver::Start(const Launch &launch) {
     o.cwd = launch.workDir;
     o.env = {{"DISPLAY", x_.DisplayName()}, {"ALSOFT_DRIVERS", launch.audioDrivers}};
     if (!launch.audioConf.empty()) o.env.push_back({"ALSOFT_CONF", launch.audioConf});
+    o.env.insert(o.env.end(), launch.env.begin(), launch.env.end());
     o.outFile = outDir_ + "/stdout.txt";
     o.errFile = outDir_ + "/stderr.txt";
     return proc_.Start(o);

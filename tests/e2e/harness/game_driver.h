@@ -21,6 +21,7 @@ struct Launch {
     std::string audioDrivers = "null"; // OpenAL Soft's backend list
     std::string audioConf;             // an OpenAL Soft configuration file of its own, when set
     int user = -1;                     // as root: the ordinary user (and group) the game runs as
+    std::vector<std::pair<std::string, std::string>> env; // more environment for the game
 };
 
 class GameDriver {
