@@ -105,13 +105,6 @@ void advertise_idle_window_manager(Display *dpy) {
     XSync(dpy, False);
 }
 
-class SteppedClock : public RtClock {
-  public:
-    double now = 50.0;
-    double Now() override { return now; }
-    void Sleep(double seconds) override { now += seconds; }
-};
-
 // Replaces its window on its third update, as F11 in a fight does.
 class Replacer : public Counter {
   public:

@@ -32,7 +32,7 @@ class PrintingDelegate : public RtGameDelegate {
         if (event != 1) return;
         if (data == 416 || data == 432 || data == 115) rtError(String());
         if (data == 'E') rtError(String("asked for"));
-        if (data == 'S') std::raise(SIGSEGV);
+        if (data == 'S') std::raise(SIGFPE);
     }
 };
 

@@ -18,6 +18,8 @@
 #include <functional>
 #include <string>
 
+#include "host/glfw_game.h"
+
 // The close button: the window manager's WM_DELETE_WINDOW request.
 inline void x11_send_close(Display *dpy, Window win) {
     XEvent ev;
@@ -87,6 +89,15 @@ inline bool x11_ensure_mode(Display *dpy, int width, int height) {
     XRRFreeScreenResources(res);
     return found;
 }
+
+// A clock that moves only when the loop sleeps: every frame then runs exactly the updates that are due,
+// however slowly the machine runs.
+class SteppedClock : public RtClock {
+  public:
+    double now = 50.0;
+    double Now() override { return now; }
+    void Sleep(double seconds) override { now += seconds; }
+};
 
 // Pumps GLFW's events until the condition holds or five seconds pass.
 inline bool pump_until(const std::function<bool()> &done, double seconds = 5) {
