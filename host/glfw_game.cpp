@@ -2,6 +2,7 @@
 #include "host/glfw_game.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -79,6 +80,8 @@ void RtGlfwGame::UpdateEvents() {
     else
         PollEvents();
     ForgetReleasedKeys();
+    // A termination signal ends the process through exit and its handlers, with the shell's status for it.
+    if (int sig = rtStopSignal()) std::exit(128 + sig);
 }
 
 void RtGlfwGame::Run() {
@@ -308,8 +311,16 @@ void RtGlfwGame::OpenUrl(String url) {
     if (text.empty() || text[0] == '-') return;
     char name[] = "xdg-open";
     char *argv[] = {name, text.data(), nullptr};
+    // The opener gets no signals blocked: the game blocks the termination signals in all its threads.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
     pid_t pid;
-    if (posix_spawnp(&pid, name, nullptr, nullptr, argv, environ) == 0) _children.push_back(pid);
+    if (posix_spawnp(&pid, name, nullptr, &attr, argv, environ) == 0) _children.push_back(pid);
+    posix_spawnattr_destroy(&attr);
 }
 
 void RtGlfwGame::ReapChildren() {

@@ -214,11 +214,13 @@ bool RtGlfwGame::PollJoystick(int port, Array<float> joyx, Array<float> joyy, Ar
         return true;
     }
 
-    int nAxes = 0, nButtons = 0;
+    int nAxes = 0, nButtons = 0, nHats = 0;
     const float *rawAxes = glfwGetJoystickAxes(jid, &nAxes);
     const unsigned char *rawButtons = glfwGetJoystickButtons(jid, &nButtons);
     if (!rawAxes) nAxes = 0;
     if (!rawButtons) nButtons = 0;
+    // The button list ends with the hats as buttons, up, right, down and left for each.
+    if (!glfwGetJoystickHats(jid, &nHats)) nHats = 0;
 
     // GLFW reports the second axis of each pair (the sticks' vertical) growing downwards; the layouts
     // and the game's thumbstick setting count it growing upwards, so those axes are turned round here.
@@ -229,6 +231,6 @@ bool RtGlfwGame::PollJoystick(int port, Array<float> joyx, Array<float> joyy, Ar
     for (int i = 0; i < nButtons && i < rt_joy_MaxButtons; ++i)
         pressed[i] = rawButtons[i];
 
-    rt_joy_Map(axes, nAxes, pressed, nButtons, joyx, joyy, joyz, buttons);
+    rt_joy_Map(axes, nAxes, pressed, nButtons, nHats, joyx, joyy, joyz, buttons);
     return true;
 }

@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <pthread.h>
 
 #include "host/glfw_game.h"
 
@@ -22,6 +23,14 @@ static void explain_init_failure() {
                      why ? why : "");
 }
 
+static pthread_t main_thread;
+
+// Destroying a full-screen window gives the monitor back the mode it had before; X keeps a changed mode
+// after the process is gone. GLFW may only be ended from the thread that started it.
+static void end_window_system() {
+    if (pthread_equal(pthread_self(), main_thread)) glfwTerminate();
+}
+
 int RtZindleGame::Main(int argc, char **argv) {
     if (!glfwInit()) {
         std::fputs("glfwInit failed\n", stdout);
@@ -29,6 +38,13 @@ int RtZindleGame::Main(int argc, char **argv) {
         explain_init_failure();
         std::exit(-1);
     }
+    // Every way out ends the window system: the quit keys, the close button and runtime errors end
+    // through exit, a termination signal through the main loop and then exit, a fatal signal in its
+    // handler.
+    main_thread = pthread_self();
+    std::atexit(end_window_system);
+    rtSetFatalSignalCleanup(end_window_system);
+    rtWatchStopSignals(glfwPostEmptyEvent);
     RtGlfwGame::LoadPadMappings();
     RtZindleGame *game = new RtZindleGame();
     rt_argc = argc;

@@ -54,10 +54,17 @@ void c_InputDevice::p_BeginUpdate() {
         if (!state) break;
         if (!RtGame::_game->PollJoystick(port, state->m_joyx, state->m_joyy, state->m_joyz,
                                          state->m_buttons)) {
-            // No pad here (nor on the later ports): buttons held on one that was unplugged go up.
-            for (int rest = port; rest < JoyPorts; ++rest)
-                for (int b = 0; b < 32; ++b)
+            // No pad here (nor on the later ports): one that was unplugged reads as a pad left alone,
+            // its sticks centred, its triggers and buttons up.
+            for (int rest = port; rest < JoyPorts; ++rest) {
+                c_JoyState *gone = m_joyStates[rest];
+                for (int i = 0; i < 2; ++i)
+                    gone->m_joyx[i] = gone->m_joyy[i] = gone->m_joyz[i] = 0;
+                for (int b = 0; b < 32; ++b) {
+                    gone->m_buttons[b] = false;
                     m_keyDown[rt_input_KeyJoystick0 + rest * 32 + b] = false;
+                }
+            }
             break;
         }
         for (int b = 0; b < 32; ++b) {

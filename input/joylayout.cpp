@@ -14,15 +14,23 @@ const Layout otherLayout = {{0, 1, 134, 2, 67, 135}, {1, 2, 0, 3, 4, 5, 8, 9, -4
 
 float axis_at(const float *axes, int k) { return k >= 0 && k < rt_joy_MaxAxes ? axes[k] : 0.0f; }
 
-bool button_at(const unsigned char *buttons, int nButtons, int b) {
-    if (b < 0) b += nButtons;
-    return b >= 0 && b < rt_joy_MaxButtons && b < nButtons && buttons[b] == 1;
+bool pressed_at(const unsigned char *buttons, int b) { return b >= 0 && b < rt_joy_MaxButtons && buttons[b] == 1; }
+
+// Device button b of a layout: negative b is the d-pad (-4 left, -3 up, -2 right, -1 down), taken from
+// the first hat when there is one, else counted from the end of the list.
+bool button_at(const unsigned char *buttons, int nButtons, int nHats, int b) {
+    int own = nButtons - 4 * nHats;
+    if (b >= 0) return b < own && pressed_at(buttons, b);
+    if (nHats == 0) return pressed_at(buttons, b + nButtons);
+    static const int hatOffset[4] = {3, 0, 1, 2}; // left, up, right, down within up, right, down, left
+    return pressed_at(buttons, own + hatOffset[b + 4]);
 }
 
 } // namespace
 
-void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int nButtons, Array<float> joyx,
-                Array<float> joyy, Array<float> joyz, Array<bool> outButtons) {
+void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int nButtons, int nHats,
+                Array<float> joyx, Array<float> joyy, Array<float> joyz, Array<bool> outButtons) {
+    if (nHats < 0 || 4 * nHats > nButtons) nHats = 0;
     const Layout &layout = nButtons == 14 && nAxes == 5 ? padLayout : otherLayout;
 
     float out[6] = {};
@@ -38,7 +46,7 @@ void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int 
         else if (c < 128)
             out[i] = -axis_at(axes, c - 64);
         else
-            out[i] = button_at(buttons, nButtons, c - 128) ? 1.0f : 0.0f;
+            out[i] = button_at(buttons, nButtons, nHats, c - 128) ? 1.0f : 0.0f;
     }
     joyx[0] = out[0];
     joyy[0] = out[1];
@@ -51,7 +59,7 @@ void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int 
     for (int j = 0; j < n; ++j)
         outButtons[j] = false;
     for (int j = 0; j < 14 && j < n; ++j)
-        outButtons[j] = button_at(buttons, nButtons, layout.buttons[j]);
+        outButtons[j] = button_at(buttons, nButtons, nHats, layout.buttons[j]);
 }
 
 void rt_joy_MapGamepad(const float *axes, const unsigned char *buttons, Array<float> joyx, Array<float> joyy,

@@ -7,10 +7,13 @@ constexpr int rt_joy_MaxAxes = 6;
 constexpr int rt_joy_MaxButtons = 32;
 
 // axes holds rt_joy_MaxAxes values and buttons rt_joy_MaxButtons states (1 = pressed), those the device
-// lacks set to 0; nAxes and nButtons are the counts the device reports, which choose the layout and anchor
-// the buttons counted from the end.
-void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int nButtons, Array<float> joyx,
-                Array<float> joyy, Array<float> joyz, Array<bool> outButtons);
+// lacks set to 0; nAxes and nButtons are the counts the device reports, which choose the layout. The
+// button list ends with the device's hats, nHats of them, each as four buttons: up, right, down, left.
+// The layouts' d-pad (outputs 8 to 11: left, up, right, down) is the first hat, read by direction; a
+// device without a hat has its d-pad as its last four buttons, in the layouts' order. The layouts' other
+// buttons are the device's own, never a hat's.
+void rt_joy_Map(const float *axes, int nAxes, const unsigned char *buttons, int nButtons, int nHats,
+                Array<float> joyx, Array<float> joyy, Array<float> joyz, Array<bool> outButtons);
 
 // A pad in the standard layout that the window library recognises: 15 buttons (A, B, X, Y, left and right
 // shoulder, Back, Start, Guide, left and right thumb, d-pad up, right, down, left) and 6 axes (left stick

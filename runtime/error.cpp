@@ -1,9 +1,13 @@
 #include "runtime/error.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 const char *dbg_info;
@@ -52,7 +56,12 @@ void dbg_print(String text) {
 int rtDebugStop() { return 0; }
 
 namespace {
-// Runs on the faulting thread; only async-signal-safe calls from here on.
+void (*fatal_cleanup)();
+std::atomic<int> stop_signal{0};
+// How long the cleanup after a fatal signal may take before the process is ended anyway (seconds).
+const unsigned fatal_cleanup_limit = 3;
+
+// Runs on the faulting thread; only async-signal-safe calls from here on, but for the cleanup.
 void on_signal(int sig) {
     const char *what = sig == SIGSEGV ? "Memory access violation"
                        : sig == SIGILL ? "Illegal instruction"
@@ -63,9 +72,48 @@ void on_signal(int sig) {
     ignored = write(STDOUT_FILENO, what, std::strlen(what));
     ignored = write(STDOUT_FILENO, "\n\n", 2);
     (void)ignored;
+    if (fatal_cleanup) {
+        // A cleanup caught in a lock the fault left held ends by the alarm's default action.
+        std::signal(SIGALRM, SIG_DFL);
+        alarm(fatal_cleanup_limit);
+        fatal_cleanup();
+    }
     _exit(255);
 }
+
+void stop_signals(sigset_t *set) {
+    sigemptyset(set);
+    sigaddset(set, SIGINT);
+    sigaddset(set, SIGTERM);
+    sigaddset(set, SIGHUP);
+}
 } // namespace
+
+void rtSetFatalSignalCleanup(void (*cleanup)()) { fatal_cleanup = cleanup; }
+
+void rtWatchStopSignals(void (*wake)()) {
+    static bool watching = false;
+    if (watching) return;
+    sigset_t set;
+    stop_signals(&set);
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
+    try {
+        std::thread([set, wake] {
+            for (;;) {
+                int sig = 0;
+                if (sigwait(&set, &sig) != 0) continue;
+                int none = 0;
+                stop_signal.compare_exchange_strong(none, sig);
+                if (wake) wake();
+            }
+        }).detach();
+        watching = true;
+    } catch (const std::system_error &) {
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr); // no watcher: the signals keep their default action
+    }
+}
+
+int rtStopSignal() { return stop_signal.load(); }
 
 void rtInstallSignalHandlers() {
     std::signal(SIGSEGV, on_signal);

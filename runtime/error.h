@@ -13,3 +13,14 @@ String dbg_stacktrace();
 void dbg_print(String text);
 int rtDebugStop();
 void rtInstallSignalHandlers();
+// Cleanup for a fatal signal, run by its handler before the process ends: the one thing that must not be
+// left behind (a monitor in another video mode). It runs in a process in an unknown state, so it is
+// given a few seconds at most.
+void rtSetFatalSignalCleanup(void (*cleanup)());
+// Termination requests (SIGINT, SIGTERM, SIGHUP) become a request that the main loop acts on, so that
+// the process ends through exit and its exit handlers. Must be called before the process starts any
+// thread: the signals are blocked in this thread, and so in every thread started later, and are taken by
+// a thread of their own, which calls `wake` (a thread-safe call that wakes the main loop).
+void rtWatchStopSignals(void (*wake)());
+// The termination signal that arrived, or 0.
+int rtStopSignal();

@@ -268,13 +268,14 @@ TEST(AudioProbe, SoundLoadedFromAFileIsMixedIntoTheOutput) {
         return "ALSOFT_CONF=" + dir.path + "/" + name;
     };
     std::vector<std::string> env = {"ALSOFT_DRIVERS=wave", conf("heard.conf", heard),
-                                    "TIDE_PROBE_SOUND=" + sound};
+                                    "TIDE_PROBE_RECORDING=" + heard, "TIDE_PROBE_SOUND=" + sound};
     expect_passed(run_probe("PlayToTheEnd", env, dir.file("heard.log")));
     EXPECT_GT(wave_file_peak(heard), 0.1);
 
     // The same run with nothing played writes silence, so the level above is the sound's.
-    expect_passed(
-        run_probe("PlayToTheEnd", {"ALSOFT_DRIVERS=wave", conf("quiet.conf", quiet)}, dir.file("quiet.log")));
+    expect_passed(run_probe("PlayToTheEnd",
+                            {"ALSOFT_DRIVERS=wave", conf("quiet.conf", quiet), "TIDE_PROBE_RECORDING=" + quiet},
+                            dir.file("quiet.log")));
     EXPECT_EQ(wave_file_peak(quiet), 0.0);
 }
 

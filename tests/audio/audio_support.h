@@ -11,9 +11,10 @@
 
 namespace audio_support {
 
-// Polls `done` while the mixer runs, for at most a few seconds; the tests assert on outcomes, not time.
-template <class F> bool wait_for(F done) {
-    for (int i = 0; i < 1000; ++i) {
+// Polls `done` while the mixer runs, for at most `seconds` (a few by default); the tests assert on
+// outcomes, not time.
+template <class F> bool wait_for(F done, int seconds = 5) {
+    for (int i = 0; i < seconds * 200; ++i) {
         if (done()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

@@ -56,6 +56,18 @@ class InputFlow : public E2eTest {
         return windows.size();
     }
 
+    // Waits until the menu that `test` accepts is live: two such screens that differ. A change of
+    // screen size reloads the pictures, and until the loader has drawn its first frame the new window
+    // still shows the menu's last frame, while the loader takes no keys.
+    bool WaitForLiveMenu(const std::string &name, const std::function<bool(const Image &)> &test,
+                         double timeoutSec) {
+        Image first;
+        if (!game_->WaitFor(name, test, timeoutSec, &first)) return false;
+        return game_->WaitFor(
+            name + "-live", [&](const Image &s) { return test(s) && s.DiffersFrom(first, {}, 100); },
+            timeoutSec);
+    }
+
     bool FullScreen(const Image &s) const {
         return s.Width() == x_->ScreenWidth() && s.Height() == x_->ScreenHeight();
     }
@@ -210,7 +222,7 @@ TEST_F(InputFlow, FullScreenChosenIsHowTheNextStartOpens) {
     ASSERT_NO_FATAL_FAILURE(StartToMenu(InWorkDir()));
     x_->Tap("F11");
     auto fullScreenMenu = [&](const Image &s) { return FullScreen(s) && screens::IsMenu(s); };
-    ASSERT_TRUE(game_->WaitFor("02-full-screen", fullScreenMenu, 15));
+    ASSERT_TRUE(WaitForLiveMenu("02-full-screen", fullScreenMenu, 15));
     ASSERT_TRUE(game_->WaitForFocus(10));
     SleepSec(0.5);
     // Esc on the menu quits (a full-screen window has no close button).

@@ -92,6 +92,10 @@ class ChildProcess {
         return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }
 
+    void Signal(int sig) {
+        if (pid_ > 0) kill(pid_, sig);
+    }
+
     ~ChildProcess() {
         if (pid_ > 0) {
             kill(pid_, SIGKILL);

@@ -16,46 +16,6 @@
 
 namespace {
 
-// An Xvfb of our own; it picks a free display number and tells us which.
-class PrivateDisplay {
-  public:
-    std::string name;
-    bool Start() {
-        int fds[2];
-        if (pipe(fds) != 0) return false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "+extension",
-                   "GLX", "-nolisten", "tcp", static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c;
-        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (number.empty()) return false;
-        name = ":" + number;
-        return true;
-    }
-    ~PrivateDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
-
 class Counter : public RtGameDelegate {
   public:
     int suspends = 0, resumes = 0, updates = 0, renders = 0;
@@ -144,13 +104,6 @@ void advertise_idle_window_manager(Display *dpy) {
     XChangeProperty(dpy, root, supported, XA_ATOM, 32, PropModeReplace, bytes(&active), 1);
     XSync(dpy, False);
 }
-
-class SteppedClock : public RtClock {
-  public:
-    double now = 50.0;
-    double Now() override { return now; }
-    void Sleep(double seconds) override { now += seconds; }
-};
 
 // Replaces its window on its third update, as F11 in a fight does.
 class Replacer : public Counter {

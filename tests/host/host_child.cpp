@@ -1,9 +1,13 @@
 // A small program on the real start-up path: its own game initialiser and main, and a delegate that
-// prints the events it gets. The close key ends it the way the application frame does.
+// prints the events it gets. The close key ends it the way the application frame does; with
+// HOST_CHILD_FULLSCREEN set it goes full screen at the desktop's size first, and F4 ends it as the game's
+// quit does, E as a runtime error and S as a fault.
 #define GLFW_EXPOSE_NATIVE_X11
 #include <GLFW/glfw3.h>
 #include <GLFW/glfw3native.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <string>
 
 #include "host/glfw_game.h"
@@ -14,6 +18,10 @@ class PrintingDelegate : public RtGameDelegate {
   public:
     void StartGame() override {
         RtGlfwGame *host = RtGlfwGame::_glfwGame;
+        if (std::getenv("HOST_CHILD_FULLSCREEN")) {
+            RtDisplayMode *desktop = host->GetDesktopMode();
+            host->SetDeviceWindow(desktop->width, desktop->height, 1);
+        }
         std::string line = "start " + std::to_string(host->GetDeviceWidth()) + "x" +
                            std::to_string(host->GetDeviceHeight()) + " window " +
                            std::to_string(glfwGetX11Window(host->Window()));
@@ -21,7 +29,10 @@ class PrintingDelegate : public RtGameDelegate {
     }
     void KeyEvent(int event, int data) override {
         rtPrint(String("key ") + String(event) + String(":") + String(data));
-        if (event == 1 && (data == 416 || data == 432)) rtError(String());
+        if (event != 1) return;
+        if (data == 416 || data == 432 || data == 115) rtError(String());
+        if (data == 'E') rtError(String("asked for"));
+        if (data == 'S') std::raise(SIGFPE);
     }
 };
 

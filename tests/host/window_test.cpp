@@ -55,6 +55,8 @@ class StartRecorder : public RtGameDelegate {
 
 TEST_F(RealWindow, RunOpensTheGameWindowFirstAndReturnsWhenItCloses) {
     RunHost runner;
+    SteppedClock clock; // a late frame would catch up with several updates after one render
+    runner.SetClock(&clock);
     StartRecorder *start = new StartRecorder;
     runner.SetDelegate(start);
     int seqBefore = glfwGraphicsSeq;

@@ -7,10 +7,18 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
+
+#include "host/glfw_game.h"
 
 // The close button: the window manager's WM_DELETE_WINDOW request.
 inline void x11_send_close(Display *dpy, Window win) {
@@ -82,6 +90,15 @@ inline bool x11_ensure_mode(Display *dpy, int width, int height) {
     return found;
 }
 
+// A clock that moves only when the loop sleeps: every frame then runs exactly the updates that are due,
+// however slowly the machine runs.
+class SteppedClock : public RtClock {
+  public:
+    double now = 50.0;
+    double Now() override { return now; }
+    void Sleep(double seconds) override { now += seconds; }
+};
+
 // Pumps GLFW's events until the condition holds or five seconds pass.
 inline bool pump_until(const std::function<bool()> &done, double seconds = 5) {
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -91,3 +108,43 @@ inline bool pump_until(const std::function<bool()> &done, double seconds = 5) {
     }
     return true;
 }
+
+// An Xvfb of our own; it picks a free display number and tells us which.
+class PrivateDisplay {
+  public:
+    std::string name;
+    bool Start() {
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "+extension",
+                   "GLX", "-nolisten", "tcp", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        char c;
+        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (number.empty()) return false;
+        name = ":" + number;
+        return true;
+    }
+    ~PrivateDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+};

@@ -14,7 +14,8 @@ struct RawPad {
     float axes[rt_joy_MaxAxes] = {};
     unsigned char buttons[rt_joy_MaxButtons] = {};
     int nAxes = 0;
-    int nButtons = 0;
+    int nButtons = 0; // the hats' four buttons each included
+    int nHats = 0;
 };
 
 class PadHost : public RtGame {
@@ -27,7 +28,7 @@ class PadHost : public RtGame {
         polled.push_back(port);
         const RawPad &pad = pads[port];
         if (!pad.present) return false;
-        rt_joy_Map(pad.axes, pad.nAxes, pad.buttons, pad.nButtons, joyx, joyy, joyz, buttons);
+        rt_joy_Map(pad.axes, pad.nAxes, pad.buttons, pad.nButtons, pad.nHats, joyx, joyy, joyz, buttons);
         return true;
     }
 };
@@ -216,7 +217,7 @@ TEST_F(InputDevice, JoyHitOfUnitOneReadsKey288) {
     EXPECT_EQ(rt_input_JoyHit(0, 1), 1);
 }
 
-TEST_F(InputDevice, PollingStopsAtTheFirstMissingPortAndKeepsLaterStates) {
+TEST_F(InputDevice, PollingStopsAtTheFirstMissingPort) {
     host.pads[0].present = true;
     host.pads[0].nAxes = 2;
     host.pads[0].axes[0] = 0.5f;
@@ -229,10 +230,27 @@ TEST_F(InputDevice, PollingStopsAtTheFirstMissingPortAndKeepsLaterStates) {
     EXPECT_EQ(rt_input_JoyDown(0, 2), 0);
     dev->p_EndUpdate();
 
-    host.pads[0].present = false; // unplugged: its last values stay
-    dev->p_BeginUpdate();
-    EXPECT_FLOAT_EQ(rt_input_JoyX(0, 0), 0.5f);
-    dev->p_EndUpdate();
+}
+
+// A pad pulled out with its stick pushed and a trigger pulled must not steer on until it is back.
+TEST_F(InputDevice, APadUnpluggedMidStickReadsCentred) {
+    RawPad &pad = host.pads[0];
+    pad.present = true;
+    pad.nAxes = 5;
+    pad.nButtons = 14;
+    pad.axes[0] = -0.9f;
+    pad.axes[1] = 0.7f;
+    pad.axes[3] = 0.4f; // the right stick's vertical
+    pad.axes[2] = 1.0f; // a trigger
+    update();
+    ASSERT_FLOAT_EQ(rt_input_JoyX(0, 0), -0.9f);
+    pad.present = false;
+    update();
+    for (int stick = 0; stick < 2; ++stick) {
+        EXPECT_FLOAT_EQ(rt_input_JoyX(stick, 0), 0) << stick;
+        EXPECT_FLOAT_EQ(rt_input_JoyY(stick, 0), 0) << stick;
+        EXPECT_FLOAT_EQ(dev->m_joyStates[0]->m_joyz[stick], 0) << stick;
+    }
 }
 
 TEST_F(InputDevice, APadUnpluggedWithAButtonHeldReleasesIt) {
@@ -256,7 +274,7 @@ struct Mapped {
     Array<float> x{2}, y{2}, z{2};
     Array<bool> buttons{32};
     explicit Mapped(const RawPad &pad) {
-        rt_joy_Map(pad.axes, pad.nAxes, pad.buttons, pad.nButtons, x, y, z, buttons);
+        rt_joy_Map(pad.axes, pad.nAxes, pad.buttons, pad.nButtons, pad.nHats, x, y, z, buttons);
     }
 };
 
@@ -285,13 +303,13 @@ TEST(JoystickLayout, PadOfFourteenButtonsAndFiveAxesUsesItsOwnLayout) {
 
 TEST(JoystickLayout, EveryOtherDeviceUsesTheGeneralLayout) {
     RawPad pad;
-    pad.nButtons = 16; // e.g. 12 buttons and one hat as four more
+    pad.nButtons = 16; // no hat: the last four buttons are the d-pad
     pad.nAxes = 4;
     for (int i = 0; i < 4; ++i)
         pad.axes[i] = 0.1f * (i + 1);
     pad.buttons[10] = 1;
     pad.buttons[6] = 1;  // also the first trigger value
-    pad.buttons[12] = 1; // hat up, fourth from the end: output 8
+    pad.buttons[12] = 1; // fourth from the end: output 8
     Mapped m(pad);
     EXPECT_TRUE(m.buttons[12]);
     EXPECT_TRUE(m.buttons[8]);
@@ -368,6 +386,25 @@ TEST(JoystickLayout, RecognisedPadsComeInTheStandardLayout) {
     EXPECT_FLOAT_EQ(pad.y[1], 1.0f);
     EXPECT_FLOAT_EQ(pad.z[0], 1.0f);
     EXPECT_FLOAT_EQ(pad.z[1], 0.0f);
+}
+
+// The window library lists a hat after the buttons as up, right, down, left; the d-pad outputs are
+// left, up, right, down, and the layouts' fixed buttons never reach into the hat.
+TEST(JoystickLayout, HatIsTheDpadByDirection) {
+    const char *names[4] = {"up", "right", "down", "left"};
+    const int dpad[4] = {9, 10, 11, 8};
+    for (int axes : {5, 4}) { // the pad layout (10 buttons and a hat) and the general one
+        for (int dir = 0; dir < 4; ++dir) {
+            RawPad pad;
+            pad.nAxes = axes;
+            pad.nButtons = 14;
+            pad.nHats = 1;
+            pad.buttons[10 + dir] = 1;
+            Mapped m(pad);
+            for (int j = 0; j < 32; ++j)
+                EXPECT_EQ(m.buttons[j], j == dpad[dir]) << names[dir] << " with " << axes << " axes, output " << j;
+        }
+    }
 }
 
 } // namespace

@@ -3,8 +3,6 @@
 #include <cerrno>
 
 #include <GL/gl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -213,29 +211,3 @@ int TestHost::SaveState(String s) {
 String TestHost::LoadState() { return state; }
 
 void TestHost::OpenUrl(String url) { openedUrls.push_back(url.ToUtf8()); }
-
-int RunInChild(const std::function<void()> &body, std::string *output) {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        dup2(fds[1], 1);
-        close(fds[1]);
-        body();
-        std::fflush(stdout);
-        _exit(100); // the body was expected to end the process itself
-    }
-    close(fds[1]);
-    std::string out;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0)
-        out.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (output) *output = out;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}

@@ -120,6 +120,11 @@ class TestHost : public RtGlfwGame {
     void StartGame() override;
 };
 
-// Runs `body` in a forked child with the given stdout captured; returns the child's exit status
-// (-1 if it was killed by a signal) and fills `output`.
+// Runs `body` in a child process with its stdout captured; returns the child's exit status (-1 if it was
+// killed by a signal or never got to the body) and fills `output`.
+// The child is this test program started afresh with only the current test, never a fork: a booted game
+// runs the audio mixer's thread, and a fork would inherit its locks but not the thread, so the child's exit
+// (which closes the audio device) could wait forever. The child runs the test from its start up to this
+// call (the n-th of the test) and runs the body there; earlier calls return -1 in the child without
+// running theirs. So the test must reach the call the same way every time.
 int RunInChild(const std::function<void()> &body, std::string *output = nullptr);
