@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "host/app.h"
+#include "appframe/app.h"
 #include "tests/appframe/child.h"
 
 namespace {

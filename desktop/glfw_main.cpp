@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 
 int rt_argc;
 char **rt_argv;

@@ -1,4 +1,4 @@
-#include "host/app.h"
+#include "appframe/app.h"
 
 #include "audio/audio.h"
 #include "graphics/drawing.h"
