@@ -321,3 +321,4 @@ int rt_audio_PlayMusic(String path, int flags) {
 int rt_audio_StopMusic() { return rt_audio_device->StopMusic(); }
 int rt_audio_PauseMusic() { return rt_audio_device->PauseMusic(); }
 int rt_audio_ResumeMusic() { return rt_audio_device->ResumeMusic(); }
+int rt_audio_MusicState() { return rt_audio_device->MusicState(); }

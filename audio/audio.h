@@ -101,3 +101,4 @@ int rt_audio_PlayMusic(String path, int flags);
 int rt_audio_StopMusic();
 int rt_audio_PauseMusic();
 int rt_audio_ResumeMusic();
+int rt_audio_MusicState();

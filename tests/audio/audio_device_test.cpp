@@ -28,13 +28,13 @@ TEST_F(AudioDevice, MusicStateFollowsPlayPauseResumeAndTheEnd) {
     EXPECT_NE(source, 0u); // the music channel has its source from the start
 
     ASSERT_EQ(rt_audio_PlayMusic(String(ogg.c_str()), 0), 0);
-    EXPECT_EQ(audio->MusicState(), 1);
+    EXPECT_EQ(rt_audio_MusicState(), 1);
     rt_audio_PauseMusic();
-    EXPECT_EQ(audio->MusicState(), 2);
+    EXPECT_EQ(rt_audio_MusicState(), 2);
     EXPECT_EQ(source_state(source), AL_PAUSED);
     rt_audio_ResumeMusic();
-    EXPECT_EQ(audio->MusicState(), 1);
-    EXPECT_TRUE(wait_for([&] { return audio->MusicState() == 0; })); // it ends by itself
+    EXPECT_EQ(rt_audio_MusicState(), 1);
+    EXPECT_TRUE(wait_for([&] { return rt_audio_MusicState() == 0; })); // it ends by itself
 
     ASSERT_EQ(rt_audio_PlayMusic(String(ogg.c_str()), 1), 0);
     ALint looping = 0;
@@ -44,7 +44,7 @@ TEST_F(AudioDevice, MusicStateFollowsPlayPauseResumeAndTheEnd) {
 
     // A missing file still stops what was playing.
     EXPECT_EQ(rt_audio_PlayMusic(String((dir.path + "/missing.ogg").c_str()), 1), -1);
-    EXPECT_EQ(audio->MusicState(), 0);
+    EXPECT_EQ(rt_audio_MusicState(), 0);
     EXPECT_EQ(source_state(source), AL_STOPPED);
 }
 
