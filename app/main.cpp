@@ -1,5 +1,5 @@
 // The process entry point: the desktop host's start-up does the rest.
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 
 int main(int argc, char **argv) {
     // Without its pictures and sounds the game would be an empty window: it says why and ends.

@@ -310,9 +310,6 @@ int rt_audio_PlaySound(c_Sound *sound, int channel, int flags) {
 }
 
 int rt_audio_StopChannel(int channel) { return rt_audio_device->StopChannel(channel); }
-int rt_audio_PauseChannel(int channel) { return rt_audio_device->PauseChannel(channel); }
-int rt_audio_ResumeChannel(int channel) { return rt_audio_device->ResumeChannel(channel); }
-int rt_audio_ChannelState(int channel) { return rt_audio_device->ChannelState(channel); }
 int rt_audio_SetChannelVolume(int channel, float volume) {
     return rt_audio_device->SetVolume(channel, volume);
 }
@@ -325,4 +322,3 @@ int rt_audio_StopMusic() { return rt_audio_device->StopMusic(); }
 int rt_audio_PauseMusic() { return rt_audio_device->PauseMusic(); }
 int rt_audio_ResumeMusic() { return rt_audio_device->ResumeMusic(); }
 int rt_audio_MusicState() { return rt_audio_device->MusicState(); }
-int rt_audio_SetMusicVolume(float volume) { return rt_audio_device->SetMusicVolume(volume); }

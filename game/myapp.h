@@ -5,7 +5,7 @@
 // Ownership of this header: the core sections are kept by the core files; the two sections marked
 // "---- fight ----" and "---- shell ----" belong to those files and are edited only from there.
 #pragma once
-#include "host/app.h"
+#include "appframe/app.h"
 #include "net/http.h"
 #include "runtime/array.h"
 #include "runtime/string.h"

@@ -6,8 +6,8 @@
 
 #include <atomic>
 
+#include "databuffer/databuffer.h"
 #include "runtime/containers.h"
-#include "runtime/databuffer.h"
 #include "runtime/thread.h"
 
 class c_Socket;

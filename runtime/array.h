@@ -57,7 +57,6 @@ template <class T> class Array {
     int Length() const { return rep->length; }
     T &operator[](int i) const { return rep->data()[i]; }
     T *Data() const { return rep->data(); }
-    bool IsEmptyRep() const { return rep == Rep::empty(); }
 
     Array Resize(int n) const {
         Array r(n);

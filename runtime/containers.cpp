@@ -1,7 +1,5 @@
 #include "runtime/containers.h"
 
-String c_Stack2::m_NIL;
-
 String c_StringStack::p_Join(String separator) { return separator.Join(p_ToArray()); }
 
 // ---- map ----

@@ -81,7 +81,6 @@ class c_Stack : public c_StackOf<c_DisplayMode *> {
 // Stack of strings.
 class c_Stack2 : public c_StackOf<String> {
   public:
-    static String m_NIL;
     c_Stack2 *m_new() { p_Init(); return this; }
     c_Stack2 *m_new2(Array<String> values) { p_Init(values); return this; }
     void p_Push4(String value) { p_PushOne(value); }

@@ -6,8 +6,6 @@ int rt_math_Abs(int x) { return x >= 0 ? x : static_cast<int>(0u - static_cast<u
 float rt_math_Abs2(float x) { return x >= 0 ? x : -x; }
 int rt_math_Max(int a, int b) { return a < b ? b : a; }
 float rt_math_Max2(float a, float b) { return a > b ? a : b; }
-int rt_math_Min(int a, int b) { return a < b ? a : b; }
-float rt_math_Min2(float a, float b) { return a < b ? a : b; }
 
 float rt_random_Rnd() {
     unsigned state = static_cast<unsigned>(rt_random_Seed) * 1664525u + 1013904223u;

@@ -7,8 +7,6 @@ int rt_math_Abs(int x);
 float rt_math_Abs2(float x);
 int rt_math_Max(int a, int b);
 float rt_math_Max2(float a, float b);
-int rt_math_Min(int a, int b);
-float rt_math_Min2(float a, float b);
 
 float rt_random_Rnd();
 float rt_random_Rnd2(float low, float high);

@@ -278,13 +278,6 @@ bool String::operator==(const String &b) const {
     return Length() == b.Length() && std::memcmp(Data(), b.Data(), sizeof(Char) * Length()) == 0;
 }
 
-bool String::operator<(const String &b) const {
-    int n = Length() < b.Length() ? Length() : b.Length();
-    for (int i = 0; i < n; ++i)
-        if ((*this)[i] != b[i]) return (*this)[i] < b[i];
-    return Length() < b.Length();
-}
-
 String String::Load(FILE *fp) {
     std::vector<unsigned char> buf;
     unsigned char chunk[4096];

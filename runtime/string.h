@@ -72,7 +72,6 @@ class String {
     int Find(const String &sub, int start = 0) const;
     int FindLast(const String &sub) const;
     bool StartsWith(const String &prefix) const;
-    bool Contains(const String &sub) const { return Find(sub, 0) != -1; }
     String Slice(int from) const { return Slice(from, Length()); }
     String Slice(int from, int term) const;
     Array<String> Split(const String &sep) const;
@@ -83,13 +82,9 @@ class String {
     String &operator+=(const String &b) { return *this = *this + b; }
     bool operator==(const String &b) const;
     bool operator!=(const String &b) const { return !(*this == b); }
-    bool operator<(const String &b) const;
 
     // Decodes a whole file: byte-order marks, UTF-8, or one character per byte when it is not UTF-8.
     static String Load(FILE *fp);
-
-    // Debug aid for tests.
-    std::string Narrow() const { return ToUtf8(); }
 
   private:
     Rep *rep;

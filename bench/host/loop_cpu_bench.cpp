@@ -21,8 +21,8 @@
 #include <string>
 #include <thread>
 
-#include "host/app.h"
-#include "host/glfw_game.h"
+#include "appframe/app.h"
+#include "desktop/glfw_game.h"
 
 extern char **environ;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "host/app.h"
+#include "appframe/app.h"
 #include "tests/appframe/child.h"
 
 namespace {
@@ -47,7 +47,7 @@ TEST(AppModule, DisplayModesAreDeduplicatedInFirstSeenOrder) {
     for (int i = 0; i < 5; ++i) host.modes[i] = new RtDisplayMode(sizes[i][0], sizes[i][1]);
     rt_app_ValidateDeviceWindow(false);
     rt_app_EnumDisplayModes();
-    Array<c_DisplayMode *> modes = rt_app_DisplayModes();
+    Array<c_DisplayMode *> modes = rt_app__displayModes;
     ASSERT_EQ(modes.Length(), 3);
     EXPECT_EQ(modes[0]->m_width, 640);
     EXPECT_EQ(modes[1]->m_width, 800);
@@ -65,7 +65,7 @@ TEST(AppModule, UpdateRateIsRememberedAndPassedOn) {
     ModesHost host;
     rt_app__game = &host;
     rt_app_SetUpdateRate(60);
-    EXPECT_EQ(rt_app_UpdateRate(), 60);
+    EXPECT_EQ(rt_app__updateRate, 60);
     EXPECT_EQ(host.UpdateRate(), 60);
 }
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "databuffer/databuffer.h"
 #include "host/rtgame.h"
-#include "runtime/databuffer.h"
 
 namespace {
 

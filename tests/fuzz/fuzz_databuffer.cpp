@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/databuffer.h"
+#include "databuffer/databuffer.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The application frame with the real graphics device: StartGame creates it, RenderGame brackets the
 // application's drawing with the renderer and the drawing interface.
-#include "host/app.h"
+#include "appframe/app.h"
 #include "tests/graphics/gl_support.h"
 
 using namespace gfxtest;

@@ -11,7 +11,7 @@
 
 #include <X11/Xatom.h>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 #include "tests/host/x11_support.h"
 
 namespace {

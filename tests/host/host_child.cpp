@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 
 namespace {
 

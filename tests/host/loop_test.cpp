@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 
 namespace {
 

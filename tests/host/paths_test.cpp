@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 #include "host/paths.h"
 
 namespace {

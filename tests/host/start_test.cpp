@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 #include "tests/host/child_process.h"
 
 namespace {

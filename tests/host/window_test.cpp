@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 #include "tests/host/child_process.h"
 #include "tests/host/x11_support.h"
 

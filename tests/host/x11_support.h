@@ -18,7 +18,7 @@
 #include <functional>
 #include <string>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 
 // The close button: the window manager's WM_DELETE_WINDOW request.
 inline void x11_send_close(Display *dpy, Window win) {

@@ -11,7 +11,7 @@
 #include <GLFW/glfw3.h>
 #include <GLFW/glfw3native.h>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 #include "input/input.h"
 
 extern char **environ;

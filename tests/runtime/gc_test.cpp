@@ -152,7 +152,7 @@ TEST_F(Collector, ConstructorArgumentsThatAllocateLeaveBothObjectsCollectable) {
     }
     EXPECT_EQ(destroyed, 0);
     ASSERT_EQ(a->items.Length(), 4); // read through the holders: ASan reports a freed child here
-    EXPECT_EQ(a->items[2]->debug().Narrow(), "Object\n");
+    EXPECT_EQ(a->items[2]->debug().ToUtf8(), "Object\n");
 
     g_kept = nullptr;
     sweep();

@@ -39,8 +39,8 @@
 #include <string>
 #include <vector>
 
+#include "desktop/glfw_game.h"
 #include "game/myapp.h"
-#include "host/glfw_game.h"
 
 class TestHost : public RtGlfwGame {
   public:

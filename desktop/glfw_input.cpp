@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 #include "input/input.h"
 #include "input/joylayout.h"
 

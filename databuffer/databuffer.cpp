@@ -1,4 +1,4 @@
-#include "runtime/databuffer.h"
+#include "databuffer/databuffer.h"
 
 #include <cstdlib>
 #include <cstring>

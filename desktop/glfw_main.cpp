@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <pthread.h>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 
 int rt_argc;
 char **rt_argv;

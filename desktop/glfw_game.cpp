@@ -1,5 +1,5 @@
 // The desktop host on GLFW 3: the window, the paced frame loop, display modes, the clock and the browser.
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 
 #include <cerrno>
 #include <csignal>

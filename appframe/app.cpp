@@ -1,4 +1,4 @@
-#include "host/app.h"
+#include "appframe/app.h"
 
 #include "audio/audio.h"
 #include "graphics/drawing.h"
@@ -100,11 +100,9 @@ int rt_app_SetUpdateRate(int hertz) {
     return 0;
 }
 
-int rt_app_UpdateRate() { return rt_app__updateRate; }
 int rt_app_Millisecs() { return rt_app__game->Millisecs(); }
 String rt_app_LoadState() { return rt_app__game->LoadState(); }
 int rt_app_SaveState(String state) { return rt_app__game->SaveState(state); }
-String rt_app_LoadString(String path) { return rt_app__game->LoadString(path); }
 
 int rt_app_EndApp() {
     rtError(String());
@@ -141,30 +139,9 @@ int rt_app_EnumDisplayModes() {
     return 0;
 }
 
-Array<c_DisplayMode *> rt_app_DisplayModes() { return rt_app__displayModes; }
 c_DisplayMode *rt_app_DesktopMode() { return rt_app__desktopMode; }
 int rt_app_SetDeviceWindow(int width, int height, int flags) {
     rt_app__game->SetDeviceWindow(width, height, flags);
     rt_app_ValidateDeviceWindow(false);
-    return 0;
-}
-int rt_app_SetSwapInterval(int interval) {
-    rt_app__game->SetSwapInterval(interval);
-    return 0;
-}
-int rt_app_ShowMouse() {
-    rt_app__game->SetMouseVisible(true);
-    return 0;
-}
-int rt_app_HideMouse() {
-    rt_app__game->SetMouseVisible(false);
-    return 0;
-}
-int rt_app_OpenUrl(String url) {
-    rt_app__game->OpenUrl(url);
-    return 0;
-}
-int rt_app_GetDate(Array<int> date) {
-    rt_app__game->GetDate(date);
     return 0;
 }

@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "host/glfw_game.h"
+#include "desktop/glfw_game.h"
 
 // The running program's file name, as the bytes the system gives; empty when it cannot tell.
 static std::string program_file() {

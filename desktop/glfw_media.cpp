@@ -1,7 +1,7 @@
 // Pictures and sounds read through the host's own file opening, decoded by the devices' decoders.
 #include "audio/audiodata.h"
+#include "desktop/glfw_game.h"
 #include "graphics/imagedata.h"
-#include "host/glfw_game.h"
 
 unsigned char *RtGlfwGame::LoadImageData(String path, int *width, int *height, int *depth) {
     FILE *fp = OpenFile(path, String("rb"));
