@@ -28,6 +28,7 @@ mirror=$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 'Created-By: Pac
 [ -n "$mirror" ] || die "no Debian 12 (bookworm) archive in this machine's apt sources"
 
 root=$(mktemp -d "${TMPDIR:-/var/tmp}/tidecrawler-fresh.XXXXXX")
+chmod 0755 "$root" # the new system's own /, which every user must be able to enter
 mounts=()
 
 processes_inside() {
