@@ -13,7 +13,7 @@ unsigned char *RtGlfwGame::LoadImageData(String path, int *width, int *height, i
 }
 
 unsigned char *RtGlfwGame::LoadAudioData(String path, int *length, int *channels, int *format, int *hertz) {
-    FILE *fp = OpenFile(path, String("rb"));
+    FILE *fp = OpenAudioFile(path);
     if (!fp) return nullptr;
     unsigned char *data = LoadAudioFile(fp, path, length, channels, format, hertz);
     std::fclose(fp);
