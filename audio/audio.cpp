@@ -10,6 +10,7 @@
 #include "audio/audiodata.h"
 #include "host/paths.h"
 #include "host/rtgame.h"
+#include "runtime/framelog.h"
 
 // One tune decoded on a worker thread. The worker owns the file until it is done; the device reads the
 // results only after `done` (release/acquire), or drops the job by setting `stop`.
@@ -321,6 +322,7 @@ int gxtkAudio::PlayMusic(String path, int flags) {
         job->Run(); // no thread to be had: decode here, as before
     }
     musicDecode = job;
+    framelog::Note(framelog::kTune);
     gxtkChannel &chan = channels[MusicChannel];
     chan.sample = nullptr;
     chan.flags = flags;
@@ -336,6 +338,7 @@ bool gxtkAudio::MusicDecoding() {
 void gxtkAudio::TakeUpMusic() {
     if (!musicDecode || !musicDecode->done.load(std::memory_order_acquire)) return;
     std::shared_ptr<MusicDecode> job = std::move(musicDecode);
+    framelog::Note(framelog::kTune);
     gxtkChannel &chan = channels[MusicChannel];
     ALuint buffer = make_buffer(job->data, job->length, job->chans, job->format, job->hertz);
     job->data = nullptr;

@@ -13,6 +13,7 @@
 
 #include "host/paths.h"
 #include "host/rtgame.h"
+#include "runtime/framelog.h"
 
 const char *const rt_state_file_name = "./.zindlestate";
 
@@ -116,6 +117,7 @@ void remove_leftovers(const std::string &target) {
 // The new state goes to a temporary file beside the old one, reaches the disk, and only then replaces
 // it by rename: a failure at any step leaves the previous save as it was. errno tells why a save failed.
 int RtGame::SaveState(String state) {
+    framelog::Note(framelog::kSave);
     String file = PathToFilePath(String(rt_state_file_name));
     if (file.Length() == 0) {
         errno = ENOENT;

@@ -8,6 +8,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include "runtime/framelog.h"
+
 extern char **environ;
 
 RtGlfwGame *RtGlfwGame::_glfwGame;
@@ -81,7 +83,19 @@ void RtGlfwGame::UpdateEvents() {
     ForgetReleasedKeys();
 }
 
+// Monotonic seconds, the clock the recording shares with whoever reads it.
+static double monotonic_now() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
 void RtGlfwGame::Run() {
+    if (const char *path = std::getenv("TIDE_FRAME_LOG")) {
+        _frameLog = std::fopen(path, "w");
+        framelog::on = _frameLog != nullptr;
+        if (_frameLog) std::fputs("# swap_s work_ms swap_ms updates late_ms marks\n", _frameLog);
+    }
     SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
     // Without a window there is no context for the devices to start on.
     if (!_window) return;
@@ -94,8 +108,17 @@ bool RtGlfwGame::Frame() {
     if (!WindowOpened()) return false;
     ReapChildren();
 
+    double renderStart = _frameLog ? monotonic_now() : 0;
     RenderGame();
-    SwapWindow();
+    if (_frameLog) {
+        double rendered = monotonic_now();
+        _frameWork += rendered - renderStart;
+        SwapWindow();
+        double swapped = monotonic_now();
+        LogFrame(swapped, swapped - rendered);
+    } else {
+        SwapWindow();
+    }
 
     if (_nextUpdate != 0) {
         double wait = _nextUpdate - _clock->Now();
@@ -108,19 +131,21 @@ bool RtGlfwGame::Frame() {
     if (active && _suspended) {
         ResumeGame();
         _nextUpdate = 0;
+        framelog::Note(framelog::kSuspend);
     } else if (!active && !_suspended) {
         SuspendGame();
         _nextUpdate = 0;
+        framelog::Note(framelog::kSuspend);
     }
     if (_suspended) return true;
 
     if (_updateRate == 0) {
-        UpdateGame();
+        TimedUpdate(0);
         return true;
     }
     if (_nextUpdate == 0) _nextUpdate = _clock->Now();
     for (int i = 0; i < max_catch_up; ++i) {
-        UpdateGame();
+        TimedUpdate(_nextUpdate);
         // A rate change inside the update restarted the schedule: this frame's catch-up is over.
         if (_nextUpdate == 0) return true;
         _nextUpdate += _updatePeriod;
@@ -129,6 +154,32 @@ bool RtGlfwGame::Frame() {
     // Too far behind: drop the backlog and start the schedule again from the next frame.
     _nextUpdate = 0;
     return true;
+}
+
+void RtGlfwGame::TimedUpdate(double due) {
+    if (!_frameLog) {
+        UpdateGame();
+        return;
+    }
+    double start = monotonic_now();
+    if (due > 0) {
+        double late = _clock->Now() - due;
+        if (late > _frameLate) _frameLate = late;
+    }
+    UpdateGame();
+    _frameWork += monotonic_now() - start;
+    ++_frameUpdates;
+}
+
+void RtGlfwGame::LogFrame(double swapped, double swapTime) {
+    std::fprintf(_frameLog, "%.6f %.3f %.3f %d %.3f %u\n", swapped, _frameWork * 1000, swapTime * 1000,
+                 _frameUpdates, _frameLate * 1000, framelog::marks);
+    // Written out now and then, so that a run cut short still leaves most of its frames behind.
+    if (++_frameLogged % 60 == 0) std::fflush(_frameLog);
+    framelog::marks = 0;
+    _frameWork = 0;
+    _frameUpdates = 0;
+    _frameLate = 0;
 }
 
 // ---- the window ----
@@ -188,6 +239,7 @@ void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
         }
     }
     ++glfwGraphicsSeq;
+    framelog::Note(framelog::kWindow);
 
     if (!_window) {
         const char *why = nullptr;

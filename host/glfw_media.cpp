@@ -2,12 +2,14 @@
 #include "audio/audiodata.h"
 #include "graphics/imagedata.h"
 #include "host/glfw_game.h"
+#include "runtime/framelog.h"
 
 unsigned char *RtGlfwGame::LoadImageData(String path, int *width, int *height, int *depth) {
     FILE *fp = OpenFile(path, String("rb"));
     if (!fp) return nullptr;
     unsigned char *data = gxtkLoadImageFile(fp, width, height, depth);
     std::fclose(fp);
+    framelog::Note(framelog::kLoad);
     if (data) gc_ext_malloced(*width * *height * *depth);
     return data;
 }
@@ -17,5 +19,6 @@ unsigned char *RtGlfwGame::LoadAudioData(String path, int *length, int *channels
     if (!fp) return nullptr;
     unsigned char *data = LoadAudioFile(fp, path, length, channels, format, hertz);
     std::fclose(fp);
+    framelog::Note(framelog::kLoad);
     return data;
 }

@@ -21,6 +21,7 @@ bool GameDriver::Start(const Launch &launch) {
     o.argv = {launch.program};
     o.cwd = launch.workDir;
     o.env = {{"DISPLAY", x_.DisplayName()}, {"ALSOFT_DRIVERS", launch.audioDrivers}};
+    o.env.insert(o.env.end(), launch.env.begin(), launch.env.end());
     o.outFile = outDir_ + "/stdout.txt";
     o.errFile = outDir_ + "/stderr.txt";
     return proc_.Start(o);

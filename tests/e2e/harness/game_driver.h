@@ -19,6 +19,7 @@ struct Launch {
     std::string program = BuiltGame();
     std::string workDir;               // where the state file is written
     std::string audioDrivers = "null"; // OpenAL Soft's backend list
+    std::vector<std::pair<std::string, std::string>> env; // more environment settings
 };
 
 class GameDriver {
