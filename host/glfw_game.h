@@ -132,6 +132,7 @@ class RtGlfwGame : public RtGame {
     // and the time the swap itself took (where the software renderer does its drawing).
     std::FILE *_frameLog = nullptr;
     double _frameWork = 0;  // seconds of work since the last swap
+    double _frameCpu = 0;   // the same work in processor seconds of the main thread
     int _frameUpdates = 0;  // updates since the last swap
     long _frameLogged = 0;
     double _frameLate = 0;  // the latest any of them started after its due time, in seconds

@@ -6,8 +6,9 @@
 //   bench_frames [--rounds N] [--menu-seconds S] [--out DIR]
 //
 // The program records one line per buffer swap when TIDE_FRAME_LOG names a file (see RtGlfwGame::Run):
-// when the swap happened, the game's own work since the previous swap, the updates it ran, how late the
-// latest of them started, and what happened (tune, file load, window change, collection, save, suspend).
+// when the swap happened, the game's own work since the previous swap (wall time), the swap's own time,
+// the updates it ran, how late the latest of them started, what happened (tune, file load, window
+// change, collection, save, suspend), and the game's work again in processor time of its thread.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -26,7 +27,7 @@ using namespace e2e;
 namespace {
 
 struct Frame {
-    double swap = 0, work = 0, swapTime = 0, late = 0, interval = 0;
+    double swap = 0, work = 0, swapTime = 0, late = 0, interval = 0, workCpu = -1;
     int updates = 0;
     unsigned marks = 0;
     std::string phase;
@@ -60,6 +61,7 @@ std::vector<Frame> read_log(const std::string &path) {
         Frame f;
         std::istringstream fields(line);
         if (!(fields >> f.swap >> f.work >> f.swapTime >> f.updates >> f.late >> f.marks)) continue;
+        fields >> f.workCpu; // recorded by later builds only
         if (!frames.empty()) f.interval = (f.swap - frames.back().swap) * 1000;
         const Phase *p = phase_at(f.swap);
         f.phase = p ? p->name : "start";
@@ -82,7 +84,8 @@ std::string cause(const Frame &f) {
     for (int b = 0; b < 6; ++b)
         if (f.marks & (1u << b)) text += (text.empty() ? "" : ", ") + std::string(names[b]);
     if (!text.empty()) return text;
-    if (f.work > 1000.0 / 60) return "game work";
+    if (f.work > 1000.0 / 60)
+        return f.workCpu >= 0 && f.workCpu < f.work / 2 ? "game work, mostly waiting for the processor" : "game work";
     if (f.swapTime > 1000.0 / 60) return "swap (software renderer)";
     return "outside the game (waiting for the processor)";
 }
@@ -214,12 +217,13 @@ bool play(XSession &x, GameDriver &game, int rounds, double menuSec, Memory &mem
 }
 
 void report(const std::vector<Frame> &frames) {
-    std::vector<double> intervals, work, menuJitter, menuLate;
+    std::vector<double> intervals, work, workCpu, menuJitter, menuLate;
     int over25 = 0, over33 = 0;
     std::vector<const Frame *> slow;
     for (size_t i = 1; i < frames.size(); ++i) {
         const Frame &f = frames[i];
         work.push_back(f.work);
+        if (f.workCpu >= 0) workCpu.push_back(f.workCpu);
         const Phase *p = phase_at(f.swap);
         bool windowChange = (p && p->windowChange) || (f.marks & 36) || (frames[i - 1].marks & 36);
         if (f.phase == "menu") {
@@ -240,6 +244,9 @@ void report(const std::vector<Frame> &frames) {
                 intervals.empty() ? 0.0 : 1000.0 * over25 / static_cast<double>(intervals.size()), over33);
     std::printf("Game's own work per frame (updates, draw list, submission): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
                 percentile(work, 0.5), percentile(work, 0.99), percentile(work, 1));
+    if (!workCpu.empty())
+        std::printf("  the same in processor time of the game's thread: p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                    percentile(workCpu, 0.5), percentile(workCpu, 0.99), percentile(workCpu, 1));
     std::printf("Menu pacing (%zu frames): p99 |interval - 16.7 ms| %.2f ms; update start after its due time: "
                 "p50 %.2f ms, p99 %.2f ms\n",
                 menuJitter.size(), percentile(menuJitter, 0.99), percentile(menuLate, 0.5), percentile(menuLate, 0.99));
