@@ -125,6 +125,7 @@ void gxtkAudio::Close() {
 }
 
 void gxtkAudio::mark() {
+    gc_mark_q(musicSample);
     for (gxtkChannel &chan : channels) {
         if (chan.state != 0 && chan.sample && source_state(chan.source) != AL_STOPPED) gc_mark_q(chan.sample);
     }
@@ -216,6 +217,7 @@ int gxtkAudio::PlaySample(gxtkSample *sample, int channel, int flags) {
     gxtkChannel *chan = Channel(channel);
     if (!chan || !sample) return -1;
     if (MusicPending(chan)) DropMusicDecode();
+    if (chan == &channels[MusicChannel] && sample != musicSample) ReleaseMusicSample();
     ALuint source = chan->AL_Source();
     if (!source) return -1;
     alSourceStop(source);
@@ -232,6 +234,7 @@ int gxtkAudio::StopChannel(int channel) {
     gxtkChannel *chan = Channel(channel);
     if (!chan) return -1;
     if (MusicPending(chan)) DropMusicDecode();
+    if (chan == &channels[MusicChannel]) ReleaseMusicSample();
     if (chan->state != 0) {
         alSourceStop(chan->source);
         chan->state = 0;
@@ -348,7 +351,9 @@ void gxtkAudio::TakeUpMusic() {
         chan.state = 0; // the file was broken after all: silence, as for an unreadable one
         return;
     }
-    gc_assign(chan.sample, new gxtkSample(buffer));
+    ReleaseMusicSample();
+    gc_assign(musicSample, new gxtkSample(buffer));
+    gc_assign(chan.sample, musicSample);
     alSourceStop(source);
     alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
     alSourcei(source, AL_LOOPING, chan.flags != 0 ? AL_TRUE : AL_FALSE);
@@ -356,6 +361,13 @@ void gxtkAudio::TakeUpMusic() {
         alSourcePlay(source);
         if (suspended) alSourcePause(source); // Resume starts it with the rest
     }
+}
+
+// The buffer goes to the discarded list; the next flush deletes it once the stopped source lets go.
+void gxtkAudio::ReleaseMusicSample() {
+    if (!musicSample) return;
+    musicSample->Discard();
+    musicSample = nullptr;
 }
 
 void gxtkAudio::DropMusicDecode() {

@@ -42,6 +42,10 @@ class gxtkAudio : public Object {
     // The tune being decoded on a worker for the music channel, if any. Until it is ready the channel
     // reports the state the game gave it (playing or paused) with nothing sounding.
     std::shared_ptr<MusicDecode> musicDecode;
+    // The sample PlayMusic made for the tune now on the music channel. Nobody else can hold it, so its
+    // buffer is given up as soon as the tune is stopped or replaced, rather than whenever the collector
+    // gets round to destroying it.
+    gxtkSample *musicSample = nullptr;
     bool suspended = false;
 
     gxtkAudio();
@@ -82,6 +86,7 @@ class gxtkAudio : public Object {
     }
     void TakeUpMusic();
     void DropMusicDecode();
+    void ReleaseMusicSample();
 };
 
 class gxtkSample : public Object {

@@ -46,8 +46,10 @@ TEST_F(AudioDevice, MusicStateFollowsPlayPauseResumeAndTheEnd) {
     EXPECT_EQ(looping, AL_TRUE);
     EXPECT_EQ(audio->channels[gxtkAudio::MusicChannel].source, source);
 
-    // A missing or unreadable file still stops what was playing.
+    // A missing or unreadable file still stops what was playing, and the stopped tune's buffer goes.
+    ALuint played = audio->channels[gxtkAudio::MusicChannel].sample->buffer;
     EXPECT_EQ(rt_audio_PlayMusic(String((dir.path + "/missing.ogg").c_str()), 1), -1);
+    EXPECT_FALSE(alIsBuffer(played));
     EXPECT_EQ(rt_audio_MusicState(), 0);
     EXPECT_EQ(source_state(source), AL_STOPPED);
     ASSERT_EQ(rt_audio_PlayMusic(String(ogg.c_str()), 1), 0);
