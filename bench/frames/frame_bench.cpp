@@ -3,7 +3,9 @@
 // sinking and the reborn phase to game over; back to the menu; a second fight with a pause and a focus
 // loss; a full-screen switch and back; then many short rounds of fight and menu for the memory figures.
 //
-//   bench_frames [--rounds N] [--menu-seconds S] [--out DIR]
+//   bench_frames [--rounds N] [--menu-seconds S] [--out DIR] [--rounds-only]
+//
+// --rounds-only goes from the menu straight to the rounds, for a quick look at memory.
 //
 // The program records one line per buffer swap when TIDE_FRAME_LOG names a file (see RtGlfwGame::Run):
 // when the swap happened, the game's own work since the previous swap (wall time), the swap's own time,
@@ -124,14 +126,36 @@ void fly(Pilot &pilot, Pilot::Aim aim, double sec) {
 struct Memory {
     long round4 = 0, last = 0, peak = 0;
     int rounds = 0;
+    std::vector<long> perRound;
 };
 
+// Short rounds from the menu: a fight, quit through the pause screen, back to the menu.
+bool play_rounds(XSession &x, GameDriver &game, int rounds, Memory &mem) {
+    phase_begin("rounds of fight and menu");
+    for (int r = 1; r <= rounds && game.Proc().Running(); ++r) {
+        x.Tap("space");
+        if (!game.WaitFor("round-fight", screens::IsFight, 15)) return fail("a round gave no fight");
+        SleepSec(1.5);
+        quit_through_pause(x, game);
+        if (!back_to_menu(game)) return fail("a round did not come back to the menu");
+        SleepSec(0.5);
+        mem.rounds = r;
+        mem.last = rss_kb(game.Proc());
+        mem.perRound.push_back(mem.last);
+        if (r == 4) mem.round4 = mem.last;
+    }
+    mem.peak = game.Proc().PeakRssKb();
+    phase_begin("close");
+    return true;
+}
+
 // The script; false (with a message) when the game did not go where it was sent.
-bool play(XSession &x, GameDriver &game, int rounds, double menuSec, Memory &mem) {
+bool play(XSession &x, GameDriver &game, int rounds, double menuSec, bool roundsOnly, Memory &mem) {
     phase_begin("start and loading");
     if (!game.WaitForWindow(30) || !game.WaitForFocus(15)) return fail("no window");
     if (!game.WaitFor("menu", screens::IsMenu, 60)) return fail("no menu");
     SleepSec(2.5); // the menu slides in
+    if (roundsOnly) return play_rounds(x, game, rounds, mem);
     phase_begin("menu");
     SleepSec(menuSec);
 
@@ -197,20 +221,7 @@ bool play(XSession &x, GameDriver &game, int rounds, double menuSec, Memory &mem
     game.WaitForFocus(10);
     SleepSec(1.0);
 
-    phase_begin("rounds of fight and menu");
-    for (int r = 1; r <= rounds && game.Proc().Running(); ++r) {
-        x.Tap("space");
-        if (!game.WaitFor("round-fight", screens::IsFight, 15)) return fail("a round gave no fight");
-        SleepSec(1.5);
-        quit_through_pause(x, game);
-        if (!back_to_menu(game)) return fail("a round did not come back to the menu");
-        SleepSec(0.5);
-        mem.rounds = r;
-        mem.last = rss_kb(game.Proc());
-        if (r == 4) mem.round4 = mem.last;
-    }
-    mem.peak = game.Proc().PeakRssKb();
-    phase_begin("close");
+    if (!play_rounds(x, game, rounds, mem)) return false;
     std::printf("Processor share while suspended (focus elsewhere, 3 s): %.1f %% of one core\n",
                 100 * suspendedCpu);
     return true;
@@ -272,11 +283,18 @@ void report(const std::vector<Frame> &frames) {
 int main(int argc, char **argv) {
     int rounds = 40;
     double menuSec = 10;
+    bool roundsOnly = false;
     std::string out = TIDE_BINARY_DIR "/bench/frames-output";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--rounds")) rounds = std::max(4, std::atoi(argv[i + 1]));
-        if (!std::strcmp(argv[i], "--menu-seconds")) menuSec = std::max(1.0, std::atof(argv[i + 1]));
-        if (!std::strcmp(argv[i], "--out")) out = argv[i + 1];
+    for (int i = 1; i < argc; ++i) {
+        bool more = i + 1 < argc;
+        if (!std::strcmp(argv[i], "--rounds-only"))
+            roundsOnly = true;
+        else if (more && !std::strcmp(argv[i], "--rounds"))
+            rounds = std::max(4, std::atoi(argv[++i]));
+        else if (more && !std::strcmp(argv[i], "--menu-seconds"))
+            menuSec = std::max(1.0, std::atof(argv[++i]));
+        else if (more && !std::strcmp(argv[i], "--out"))
+            out = argv[++i];
     }
     MakeDirs(out);
     XSession x(800, 600, out + "/x");
@@ -297,7 +315,7 @@ int main(int argc, char **argv) {
     l.env = {{"TIDE_FRAME_LOG", log}};
     if (!game.Start(l)) return fail("the game did not start"), 1;
     Memory mem;
-    bool ok = play(x, game, rounds, menuSec, mem);
+    bool ok = play(x, game, rounds, menuSec, roundsOnly, mem);
     game.ClickTitleBar();
     SleepSec(0.3);
     game.ClickCloseButton();
@@ -309,5 +327,11 @@ int main(int argc, char **argv) {
     if (mem.rounds >= 4)
         std::printf("Resident memory after round 4: %.1f MB; after round %d: %.1f MB (%+.1f MB)\n", mem.round4 / 1024.0,
                     mem.rounds, mem.last / 1024.0, (mem.last - mem.round4) / 1024.0);
+    if (!mem.perRound.empty()) {
+        std::printf("Resident memory after each round (MB):");
+        for (long kb : mem.perRound)
+            std::printf(" %.0f", kb / 1024.0);
+        std::printf("\n");
+    }
     return ok ? 0 : 1;
 }
