@@ -2,9 +2,38 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <sys/resource.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
 
+#include "audio/audiodata.h"
 #include "host/paths.h"
 #include "host/rtgame.h"
+#include "runtime/framelog.h"
+
+// One tune decoded on a worker thread. The worker owns the file until it is done; the device reads the
+// results only after `done` (release/acquire), or drops the job by setting `stop`.
+struct MusicDecode {
+    FILE *fp;
+    AudioKind kind;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    unsigned char *data = nullptr;
+    int length = 0, chans = 0, format = 0, hertz = 0;
+
+    MusicDecode(FILE *fp, AudioKind kind) : fp(fp), kind(kind) {}
+    ~MusicDecode() {
+        std::free(data);
+        if (fp) std::fclose(fp);
+    }
+    void Run() {
+        data = DecodeAudio(fp, kind, &length, &chans, &format, &hertz, &stop);
+        std::fclose(fp);
+        fp = nullptr;
+        done.store(true, std::memory_order_release);
+    }
+};
 
 gxtkAudio *gxtkAudio::audio;
 std::vector<ALuint> gxtkAudio::discarded;
@@ -79,6 +108,7 @@ gxtkAudio::~gxtkAudio() {
 }
 
 void gxtkAudio::Close() {
+    DropMusicDecode();
     if (!alcDevice) return;
     for (gxtkChannel &chan : channels) {
         if (chan.source) {
@@ -95,16 +125,20 @@ void gxtkAudio::Close() {
 }
 
 void gxtkAudio::mark() {
+    gc_mark_q(musicSample);
     for (gxtkChannel &chan : channels) {
         if (chan.state != 0 && chan.sample && source_state(chan.source) != AL_STOPPED) gc_mark_q(chan.sample);
     }
 }
 
 gxtkChannel *gxtkAudio::Channel(int channel) {
+    TakeUpMusic();
     return channel >= 0 && channel < ChannelCount ? &channels[channel] : nullptr;
 }
 
 int gxtkAudio::Suspend() {
+    TakeUpMusic();
+    suspended = true;
     for (gxtkChannel &chan : channels) {
         if (chan.state == 1 && source_state(chan.source) == AL_PLAYING) alSourcePause(chan.source);
     }
@@ -114,6 +148,8 @@ int gxtkAudio::Suspend() {
 }
 
 int gxtkAudio::Resume() {
+    TakeUpMusic();
+    suspended = false;
     if (resumeDevice) resumeDevice(alcDevice);
     for (gxtkChannel &chan : channels) {
         if (chan.state == 1 && source_state(chan.source) == AL_PAUSED) alSourcePlay(chan.source);
@@ -128,10 +164,11 @@ gxtkSample *gxtkAudio::LoadSample(String path) {
     return sample;
 }
 
-bool gxtkAudio::LoadSample__UNSAFE__(gxtkSample *sample, String path) {
-    int length = 0, chans = 0, format = 0, hertz = 0;
-    unsigned char *data = RtGame::_game->LoadAudioData(path, &length, &chans, &format, &hertz);
-    if (!data) return false;
+// A new OpenAL buffer filled with decoded PCM, which it frees; 0 when OpenAL refuses it. Its bytes count
+// towards the collector's next cycle like any other outside allocation, so that a sample dropped with
+// its buffer is found dead as soon as its size would matter.
+static ALuint make_buffer(unsigned char *data, int length, int chans, int format, int hertz) {
+    if (!data) return 0;
     ALenum alFormat = 0;
     if (format == 1 && chans == 1)
         alFormat = AL_FORMAT_MONO8;
@@ -145,22 +182,32 @@ bool gxtkAudio::LoadSample__UNSAFE__(gxtkSample *sample, String path) {
     // loaded; refuse it like any other unreadable file.
     if (alFormat == 0 || length < 0 || hertz <= 0) {
         std::free(data);
-        return false;
+        return 0;
     }
     ALuint buffer = 0;
     alGetError();
     alGenBuffers(1, &buffer);
     if (alGetError() != AL_NO_ERROR) {
         std::free(data);
-        return false;
+        return 0;
     }
-    alBufferData(buffer, alFormat, data, length * chans * format, hertz);
+    int bytes = length * chans * format;
+    alBufferData(buffer, alFormat, data, bytes, hertz);
     std::free(data);
     if (alGetError() != AL_NO_ERROR) {
         alDeleteBuffers(1, &buffer);
         alGetError();
-        return false;
+        return 0;
     }
+    gc_ext_malloced(bytes);
+    return buffer;
+}
+
+bool gxtkAudio::LoadSample__UNSAFE__(gxtkSample *sample, String path) {
+    int length = 0, chans = 0, format = 0, hertz = 0;
+    unsigned char *data = RtGame::_game->LoadAudioData(path, &length, &chans, &format, &hertz);
+    ALuint buffer = make_buffer(data, length, chans, format, hertz);
+    if (!buffer) return false;
     sample->buffer = buffer;
     return true;
 }
@@ -169,6 +216,8 @@ int gxtkAudio::PlaySample(gxtkSample *sample, int channel, int flags) {
     FlushDiscarded();
     gxtkChannel *chan = Channel(channel);
     if (!chan || !sample) return -1;
+    if (MusicPending(chan)) DropMusicDecode();
+    if (chan == &channels[MusicChannel] && sample != musicSample) ReleaseMusicSample();
     ALuint source = chan->AL_Source();
     if (!source) return -1;
     alSourceStop(source);
@@ -184,6 +233,8 @@ int gxtkAudio::PlaySample(gxtkSample *sample, int channel, int flags) {
 int gxtkAudio::StopChannel(int channel) {
     gxtkChannel *chan = Channel(channel);
     if (!chan) return -1;
+    if (MusicPending(chan)) DropMusicDecode();
+    if (chan == &channels[MusicChannel]) ReleaseMusicSample();
     if (chan->state != 0) {
         alSourceStop(chan->source);
         chan->state = 0;
@@ -194,7 +245,9 @@ int gxtkAudio::StopChannel(int channel) {
 int gxtkAudio::PauseChannel(int channel) {
     gxtkChannel *chan = Channel(channel);
     if (!chan) return -1;
-    if (chan->state == 1) {
+    if (chan->state == 1 && MusicPending(chan)) {
+        chan->state = 2;
+    } else if (chan->state == 1) {
         if (source_state(chan->source) == AL_STOPPED) {
             chan->state = 0;
         } else {
@@ -209,7 +262,7 @@ int gxtkAudio::ResumeChannel(int channel) {
     gxtkChannel *chan = Channel(channel);
     if (!chan) return -1;
     if (chan->state == 2) {
-        alSourcePlay(chan->source);
+        if (!MusicPending(chan)) alSourcePlay(chan->source);
         chan->state = 1;
     }
     return 0;
@@ -218,7 +271,7 @@ int gxtkAudio::ResumeChannel(int channel) {
 int gxtkAudio::ChannelState(int channel) {
     gxtkChannel *chan = Channel(channel);
     if (!chan) return 0;
-    if (chan->state == 1 && source_state(chan->source) == AL_STOPPED) chan->state = 0;
+    if (chan->state == 1 && !MusicPending(chan) && source_state(chan->source) == AL_STOPPED) chan->state = 0;
     return chan->state;
 }
 
@@ -246,12 +299,81 @@ int gxtkAudio::SetRate(int channel, float rate) {
     return 0;
 }
 
+// The tune is decoded on a worker thread, so that starting one costs the update no more than a look at
+// the file's headers. The channel plays (or stays paused) as the game says in the meantime, and the
+// tune starts sounding at the first audio operation after it is ready. A file that cannot be opened or
+// whose headers are unreadable gives -1 at once; one whose data turns out broken later stays silent.
 int gxtkAudio::PlayMusic(String path, int flags) {
     StopMusic();
-    gxtkSample *music = LoadSample(path);
-    if (!music) return -1;
-    PlaySample(music, MusicChannel, flags);
+    FlushDiscarded();
+    if (!alcGetCurrentContext()) return -1; // no device: nothing could hold the tune
+    AudioKind kind = AudioKindOf(path);
+    FILE *fp = kind == AudioKind::None ? nullptr : RtGame::_game->OpenAudioFile(path);
+    if (!fp) return -1;
+    if (!AudioHeadersReadable(fp, kind)) {
+        std::fclose(fp);
+        return -1;
+    }
+    auto job = std::make_shared<MusicDecode>(fp, kind);
+    try {
+        std::thread([job] {
+            // Behind the frame loop and the renderer when the processor is short.
+            setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+            job->Run();
+        }).detach();
+    } catch (const std::system_error &) {
+        job->Run(); // no thread to be had: decode here, as before
+    }
+    musicDecode = job;
+    framelog::Note(framelog::kTune);
+    gxtkChannel &chan = channels[MusicChannel];
+    chan.sample = nullptr;
+    chan.flags = flags;
+    chan.state = 1;
     return 0;
+}
+
+bool gxtkAudio::MusicDecoding() {
+    TakeUpMusic();
+    return musicDecode != nullptr;
+}
+
+void gxtkAudio::TakeUpMusic() {
+    if (!musicDecode || !musicDecode->done.load(std::memory_order_acquire)) return;
+    std::shared_ptr<MusicDecode> job = std::move(musicDecode);
+    framelog::Note(framelog::kTune);
+    gxtkChannel &chan = channels[MusicChannel];
+    ALuint buffer = make_buffer(job->data, job->length, job->chans, job->format, job->hertz);
+    job->data = nullptr;
+    ALuint source = chan.AL_Source();
+    if (!buffer || !source) {
+        if (buffer) alDeleteBuffers(1, &buffer);
+        chan.state = 0; // the file was broken after all: silence, as for an unreadable one
+        return;
+    }
+    ReleaseMusicSample();
+    gc_assign(musicSample, new gxtkSample(buffer));
+    gc_assign(chan.sample, musicSample);
+    alSourceStop(source);
+    alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
+    alSourcei(source, AL_LOOPING, chan.flags != 0 ? AL_TRUE : AL_FALSE);
+    if (chan.state == 1) {
+        alSourcePlay(source);
+        if (suspended) alSourcePause(source); // Resume starts it with the rest
+    }
+}
+
+// The buffer goes to the discarded list; the next flush deletes it once the stopped source lets go.
+void gxtkAudio::ReleaseMusicSample() {
+    if (!musicSample) return;
+    musicSample->Discard();
+    musicSample = nullptr;
+}
+
+void gxtkAudio::DropMusicDecode() {
+    if (!musicDecode) return;
+    musicDecode->stop.store(true, std::memory_order_relaxed);
+    musicDecode.reset();
 }
 
 int gxtkAudio::StopMusic() { return StopChannel(MusicChannel); }
@@ -262,10 +384,11 @@ int gxtkAudio::SetMusicVolume(float volume) { return SetVolume(MusicChannel, vol
 
 void gxtkAudio::FlushDiscarded() {
     if (discarded.empty()) return;
+    // Every stopped source lets go of its buffer, the ones the game stopped too: a stopped music
+    // channel would otherwise hold the last tune until the next one starts.
     if (audio) {
         for (gxtkChannel &chan : audio->channels) {
-            if (chan.state != 0 && source_state(chan.source) == AL_STOPPED)
-                alSourcei(chan.source, AL_BUFFER, 0);
+            if (chan.source && source_state(chan.source) == AL_STOPPED) alSourcei(chan.source, AL_BUFFER, 0);
         }
     }
     // A buffer still attached to some source refuses deletion; it waits for the next flush.

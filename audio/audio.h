@@ -5,11 +5,13 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
+#include <memory>
 #include <vector>
 
 #include "runtime/object.h"
 
 class gxtkSample;
+struct MusicDecode;
 
 // One channel; a plain record inside the device.
 struct gxtkChannel {
@@ -37,6 +39,14 @@ class gxtkAudio : public Object {
     LPALCDEVICEPAUSESOFT pauseDevice = nullptr;   // stops the mixer while suspended, where supported
     LPALCDEVICERESUMESOFT resumeDevice = nullptr;
     gxtkChannel channels[ChannelCount];
+    // The tune being decoded on a worker for the music channel, if any. Until it is ready the channel
+    // reports the state the game gave it (playing or paused) with nothing sounding.
+    std::shared_ptr<MusicDecode> musicDecode;
+    // The sample PlayMusic made for the tune now on the music channel. Nobody else can hold it, so its
+    // buffer is given up as soon as the tune is stopped or replaced, rather than whenever the collector
+    // gets round to destroying it.
+    gxtkSample *musicSample = nullptr;
+    bool suspended = false;
 
     gxtkAudio();
     ~gxtkAudio() override;
@@ -61,12 +71,22 @@ class gxtkAudio : public Object {
     virtual int MusicState();
     virtual int SetMusicVolume(float volume);
 
+    // True while a tune started by PlayMusic is still being decoded (a finished one is taken up first).
+    bool MusicDecoding();
+
     static void FlushDiscarded();
     // Stops every channel and closes the context and the device; the process ends right after.
     void Close();
 
   private:
+    // The channel record; a finished tune decode is taken up first, so every operation sees it.
     gxtkChannel *Channel(int channel);
+    bool MusicPending(const gxtkChannel *chan) const {
+        return musicDecode && chan == &channels[MusicChannel];
+    }
+    void TakeUpMusic();
+    void DropMusicDecode();
+    void ReleaseMusicSample();
 };
 
 class gxtkSample : public Object {

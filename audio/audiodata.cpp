@@ -121,7 +121,8 @@ constexpr long kMaxOggBytes = 64L << 20;
 
 } // namespace
 
-unsigned char *LoadOGG(FILE *fp, int *length, int *channels, int *format, int *hertz) {
+unsigned char *LoadOGG(FILE *fp, int *length, int *channels, int *format, int *hertz,
+                       const std::atomic<bool> *stop) {
     OggVorbis_File vf;
     ov_callbacks io = {ogg_read, nullptr, nullptr, nullptr};
     // A failed open releases what it allocated itself.
@@ -140,6 +141,10 @@ unsigned char *LoadOGG(FILE *fp, int *length, int *channels, int *format, int *h
     char *samples = static_cast<char *>(std::malloc(room));
     bool ok = samples != nullptr;
     while (ok) {
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            ok = false;
+            break;
+        }
         if (room - total < step) {
             char *grown =
                 room < kMaxOggBytes ? static_cast<char *>(std::realloc(samples, room * 2)) : nullptr;
@@ -179,11 +184,42 @@ unsigned char *LoadOGG(FILE *fp, int *length, int *channels, int *format, int *h
     return reinterpret_cast<unsigned char *>(samples);
 }
 
-unsigned char *LoadAudioFile(FILE *fp, String path, int *length, int *channels, int *format, int *hertz) {
-    if (!fp) return nullptr;
+AudioKind AudioKindOf(String path) {
     String lower = path.ToLower();
     int n = lower.Length();
-    if (n >= 4 && lower.Slice(n - 4) == String(".wav")) return LoadWAV(fp, length, channels, format, hertz);
-    if (n >= 4 && lower.Slice(n - 4) == String(".ogg")) return LoadOGG(fp, length, channels, format, hertz);
+    if (n >= 4 && lower.Slice(n - 4) == String(".wav")) return AudioKind::Wav;
+    if (n >= 4 && lower.Slice(n - 4) == String(".ogg")) return AudioKind::Ogg;
+    return AudioKind::None;
+}
+
+unsigned char *DecodeAudio(FILE *fp, AudioKind kind, int *length, int *channels, int *format, int *hertz,
+                           const std::atomic<bool> *stop) {
+    if (!fp) return nullptr;
+    if (kind == AudioKind::Wav) return LoadWAV(fp, length, channels, format, hertz);
+    if (kind == AudioKind::Ogg) return LoadOGG(fp, length, channels, format, hertz, stop);
     return nullptr;
+}
+
+unsigned char *LoadAudioFile(FILE *fp, String path, int *length, int *channels, int *format, int *hertz) {
+    return DecodeAudio(fp, AudioKindOf(path), length, channels, format, hertz);
+}
+
+bool AudioHeadersReadable(FILE *fp, AudioKind kind) {
+    if (!fp) return false;
+    bool ok = false;
+    if (kind == AudioKind::Wav) {
+        char riff[4], wave[4], fmt[4];
+        unsigned long size = 0;
+        ok = read_tag(fp, riff) && tag_is(riff, "RIFF") && read_u32(fp, &size) && read_tag(fp, wave) &&
+             tag_is(wave, "WAVE") && read_tag(fp, fmt) && tag_is(fmt, "fmt ");
+    } else if (kind == AudioKind::Ogg) {
+        OggVorbis_File vf;
+        ov_callbacks io = {ogg_read, nullptr, nullptr, nullptr};
+        if (ov_test_callbacks(fp, &vf, nullptr, 0, io) == 0) {
+            vorbis_info *info = ov_info(&vf, -1);
+            ok = info && info->channels > 0 && info->rate > 0 && info->rate <= INT_MAX;
+            ov_clear(&vf);
+        }
+    }
+    return std::fseek(fp, 0, SEEK_SET) == 0 && ok;
 }

@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+
+#include "runtime/framelog.h"
 
 extern char **environ;
 
@@ -21,15 +24,18 @@ static const double focus_grace = 2.0;
 
 double RtGlfwClock::Now() { return glfwGetTime(); }
 
+// Sleeps towards an absolute moment on the monotonic clock: a sleep interrupted by a signal goes on to
+// the same moment instead of sleeping its remainder again from a later start.
 void RtGlfwClock::Sleep(double seconds) {
     if (!(seconds > 0)) return;
-    timespec want;
-    want.tv_sec = static_cast<time_t>(seconds);
-    want.tv_nsec = static_cast<long>((seconds - static_cast<double>(want.tv_sec)) * 1e9);
-    if (want.tv_nsec > 999999999) want.tv_nsec = 999999999;
-    timespec left;
-    while (nanosleep(&want, &left) == -1 && errno == EINTR)
-        want = left;
+    timespec until{};
+    clock_gettime(CLOCK_MONOTONIC, &until);
+    long long whole = static_cast<long long>(seconds);
+    long long nanos = until.tv_nsec + static_cast<long long>((seconds - static_cast<double>(whole)) * 1e9);
+    until.tv_sec += static_cast<time_t>(whole + nanos / 1000000000);
+    until.tv_nsec = static_cast<long>(nanos % 1000000000);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
 }
 
 static RtGlfwClock glfw_clock;
@@ -84,7 +90,25 @@ void RtGlfwGame::UpdateEvents() {
     if (int sig = rtStopSignal()) std::exit(128 + sig);
 }
 
+// Monotonic seconds, the clock the recording shares with whoever reads it, and the processor time of
+// the calling thread: the two differ by the time the thread waited for a processor.
+static double clock_seconds(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+static double monotonic_now() { return clock_seconds(CLOCK_MONOTONIC); }
+static double thread_cpu_now() { return clock_seconds(CLOCK_THREAD_CPUTIME_ID); }
+
 void RtGlfwGame::Run() {
+    // The loop's sleeps end within a few microseconds of their time rather than the 50 the kernel
+    // allows a thread by default; the wait stays a real sleep.
+    prctl(PR_SET_TIMERSLACK, 5000UL, 0, 0, 0);
+    if (const char *path = std::getenv("TIDE_FRAME_LOG")) {
+        _frameLog = std::fopen(path, "w");
+        framelog::on = _frameLog != nullptr;
+        if (_frameLog) std::fputs("# swap_s work_ms swap_ms updates late_ms marks work_cpu_ms\n", _frameLog);
+    }
     SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
     // Without a window there is no context for the devices to start on.
     if (!_window) return;
@@ -97,8 +121,18 @@ bool RtGlfwGame::Frame() {
     if (!WindowOpened()) return false;
     ReapChildren();
 
+    double renderStart = _frameLog ? monotonic_now() : 0, renderCpu = _frameLog ? thread_cpu_now() : 0;
     RenderGame();
-    SwapWindow();
+    if (_frameLog) {
+        double rendered = monotonic_now();
+        _frameWork += rendered - renderStart;
+        _frameCpu += thread_cpu_now() - renderCpu;
+        SwapWindow();
+        double swapped = monotonic_now();
+        LogFrame(swapped, swapped - rendered);
+    } else {
+        SwapWindow();
+    }
 
     if (_nextUpdate != 0) {
         double wait = _nextUpdate - _clock->Now();
@@ -111,19 +145,21 @@ bool RtGlfwGame::Frame() {
     if (active && _suspended) {
         ResumeGame();
         _nextUpdate = 0;
+        framelog::Note(framelog::kSuspend);
     } else if (!active && !_suspended) {
         SuspendGame();
         _nextUpdate = 0;
+        framelog::Note(framelog::kSuspend);
     }
     if (_suspended) return true;
 
     if (_updateRate == 0) {
-        UpdateGame();
+        TimedUpdate(0);
         return true;
     }
     if (_nextUpdate == 0) _nextUpdate = _clock->Now();
     for (int i = 0; i < max_catch_up; ++i) {
-        UpdateGame();
+        TimedUpdate(_nextUpdate);
         // A rate change inside the update restarted the schedule: this frame's catch-up is over.
         if (_nextUpdate == 0) return true;
         _nextUpdate += _updatePeriod;
@@ -132,6 +168,34 @@ bool RtGlfwGame::Frame() {
     // Too far behind: drop the backlog and start the schedule again from the next frame.
     _nextUpdate = 0;
     return true;
+}
+
+void RtGlfwGame::TimedUpdate(double due) {
+    if (!_frameLog) {
+        UpdateGame();
+        return;
+    }
+    double start = monotonic_now(), cpu = thread_cpu_now();
+    if (due > 0) {
+        double late = _clock->Now() - due;
+        if (late > _frameLate) _frameLate = late;
+    }
+    UpdateGame();
+    _frameWork += monotonic_now() - start;
+    _frameCpu += thread_cpu_now() - cpu;
+    ++_frameUpdates;
+}
+
+void RtGlfwGame::LogFrame(double swapped, double swapTime) {
+    std::fprintf(_frameLog, "%.6f %.3f %.3f %d %.3f %u %.3f\n", swapped, _frameWork * 1000, swapTime * 1000,
+                 _frameUpdates, _frameLate * 1000, framelog::marks, _frameCpu * 1000);
+    // Written out now and then, so that a run cut short still leaves most of its frames behind.
+    if (++_frameLogged % 60 == 0) std::fflush(_frameLog);
+    framelog::marks = 0;
+    _frameWork = 0;
+    _frameCpu = 0;
+    _frameUpdates = 0;
+    _frameLate = 0;
 }
 
 // ---- the window ----
@@ -191,6 +255,7 @@ void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
         }
     }
     ++glfwGraphicsSeq;
+    framelog::Note(framelog::kWindow);
 
     if (!_window) {
         const char *why = nullptr;

@@ -2,6 +2,7 @@
 // clock, the program's own paths and the file loaders that need the devices' decoders.
 #pragma once
 #include <GLFW/glfw3.h>
+#include <cstdio>
 
 #include <mutex>
 #include <sys/types.h>
@@ -128,6 +129,18 @@ class RtGlfwGame : public RtGame {
     GLFWwindow *_window = nullptr;
     RtClock *_clock;
     bool _windowFailed = false;
+    // The per-frame recording (off unless TIDE_FRAME_LOG names a file): one line per buffer swap with
+    // the game's own work since the previous swap (its updates, then the draw list and its submission)
+    // and the time the swap itself took (where the software renderer does its drawing).
+    std::FILE *_frameLog = nullptr;
+    double _frameWork = 0;  // seconds of work since the last swap
+    double _frameCpu = 0;   // the same work in processor seconds of the main thread
+    int _frameUpdates = 0;  // updates since the last swap
+    long _frameLogged = 0;
+    double _frameLate = 0;  // the latest any of them started after its due time, in seconds
+    void LogFrame(double swapped, double swapTime);
+    // One update; when recording, timed and checked against its due time (0: none).
+    void TimedUpdate(double due);
     // Kept up to date by the window's callbacks: asking the window system every frame costs a round trip
     // to the display server for each question.
     int _width = 0;

@@ -14,6 +14,7 @@
 
 #include "host/paths.h"
 #include "host/rtgame.h"
+#include "runtime/framelog.h"
 
 const char *const rt_state_file_name = "./.zindlestate";
 
@@ -221,6 +222,7 @@ void remove_leftovers(const std::string &target) {
 // it by rename: a failure at any step leaves the previous save as it was. errno tells why a save failed.
 // A state file that is refused (see check_replace) is never replaced.
 int RtGame::SaveState(String state) {
+    framelog::Note(framelog::kSave);
     String file = PathToFilePath(String(rt_state_file_name));
     if (file.Length() == 0) {
         errno = ENOENT;

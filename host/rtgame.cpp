@@ -1,4 +1,5 @@
 #include "host/rtgame.h"
+#include "runtime/framelog.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -25,7 +26,11 @@ void RtGame::Die(ThrowableObject *) {
     std::exit(-1);
 }
 
-void RtGame::gc_collect() { gc_collect_step(_delegate); }
+void RtGame::gc_collect() {
+    int cycle = gc_markbit;
+    gc_collect_step(_delegate);
+    if (gc_markbit != cycle) framelog::Note(framelog::kCollect);
+}
 
 // Every delegated event is guarded: a throwable that escapes ends the process through Die. The collector
 // steps only after the outermost event: an event raised from inside another (the key-ups the host sends

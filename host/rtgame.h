@@ -61,6 +61,8 @@ class RtGame {
     virtual unsigned char *LoadData(String path, int *plength);
     virtual unsigned char *LoadImageData(String, int *, int *, int *) { return nullptr; }
     virtual unsigned char *LoadAudioData(String, int *, int *, int *, int *) { return nullptr; }
+    // A sound file opened for reading; the audio device decodes music from it on a worker thread.
+    virtual FILE *OpenAudioFile(String path) { return OpenFile(path, String("rb")); }
     [[noreturn]] virtual void Die(ThrowableObject *ex);
     virtual void gc_collect();
     virtual void StartGame();

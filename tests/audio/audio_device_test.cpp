@@ -11,6 +11,7 @@
 
 #include "audio_support.h"
 #include "tests/support/mixed_output.h"
+#include "tests/support/held_file.h"
 
 using namespace audio_support;
 using namespace sound_files;
@@ -29,6 +30,8 @@ TEST_F(AudioDevice, MusicStateFollowsPlayPauseResumeAndTheEnd) {
 
     ASSERT_EQ(rt_audio_PlayMusic(String(ogg.c_str()), 0), 0);
     EXPECT_EQ(rt_audio_MusicState(), 1);
+    ASSERT_TRUE(wait_for([&] { return !audio->MusicDecoding(); }));
+    EXPECT_EQ(source_state(source), AL_PLAYING);
     rt_audio_PauseMusic();
     EXPECT_EQ(rt_audio_MusicState(), 2);
     EXPECT_EQ(source_state(source), AL_PAUSED);
@@ -37,15 +40,82 @@ TEST_F(AudioDevice, MusicStateFollowsPlayPauseResumeAndTheEnd) {
     EXPECT_TRUE(wait_for([&] { return rt_audio_MusicState() == 0; })); // it ends by itself
 
     ASSERT_EQ(rt_audio_PlayMusic(String(ogg.c_str()), 1), 0);
+    ASSERT_TRUE(wait_for([&] { return !audio->MusicDecoding(); }));
     ALint looping = 0;
     alGetSourcei(source, AL_LOOPING, &looping);
     EXPECT_EQ(looping, AL_TRUE);
     EXPECT_EQ(audio->channels[gxtkAudio::MusicChannel].source, source);
 
-    // A missing file still stops what was playing.
+    // A missing or unreadable file still stops what was playing, and the stopped tune's buffer goes.
+    ALuint played = audio->channels[gxtkAudio::MusicChannel].sample->buffer;
     EXPECT_EQ(rt_audio_PlayMusic(String((dir.path + "/missing.ogg").c_str()), 1), -1);
+    EXPECT_FALSE(alIsBuffer(played));
     EXPECT_EQ(rt_audio_MusicState(), 0);
     EXPECT_EQ(source_state(source), AL_STOPPED);
+    ASSERT_EQ(rt_audio_PlayMusic(String(ogg.c_str()), 1), 0);
+    EXPECT_EQ(rt_audio_PlayMusic(String(dir.write("noise.ogg", Bytes(5000, 7)).c_str()), 1), -1);
+    EXPECT_FALSE(audio->MusicDecoding());
+    EXPECT_EQ(rt_audio_MusicState(), 0);
+    EXPECT_NE(source_state(source), AL_PLAYING);
+}
+
+// Music is decoded on a worker; until it is ready the channel follows the game as if it sounded.
+TEST_F(AudioDevice, MusicStillDecodingFollowsPauseStopAndSuspend) {
+    struct Host : FileHost {
+        FILE *OpenAudioFile(String path) override { return HeldFiles::Shared().Open(path.ToUtf8()); }
+    } held;
+    RtGame::_game = &held;
+    HeldFiles &files = HeldFiles::Shared();
+    std::string ogg = dir.file("tune.ogg");
+    ASSERT_TRUE(ogg_encode(tone("tune.wav", 0.5), ogg));
+    ALuint source = audio->channels[gxtkAudio::MusicChannel].source;
+    auto decoded = [&] { return wait_for([&] { return !audio->MusicDecoding(); }); };
+
+    // Paused while decoding: ready but silent until resumed.
+    files.Hold();
+    ASSERT_EQ(audio->PlayMusic(String(ogg.c_str()), 1), 0);
+    EXPECT_TRUE(audio->MusicDecoding());
+    EXPECT_EQ(audio->MusicState(), 1);
+    audio->PauseMusic();
+    EXPECT_EQ(audio->MusicState(), 2);
+    files.Release();
+    ASSERT_TRUE(decoded());
+    EXPECT_EQ(audio->MusicState(), 2);
+    EXPECT_NE(source_state(source), AL_PLAYING);
+    audio->ResumeMusic();
+    EXPECT_EQ(source_state(source), AL_PLAYING);
+    EXPECT_EQ(audio->MusicState(), 1);
+
+    // Suspended while decoding: it waits for the resume with the rest.
+    files.Hold();
+    ASSERT_EQ(audio->PlayMusic(String(ogg.c_str()), 1), 0);
+    audio->Suspend();
+    files.Release();
+    ASSERT_TRUE(decoded());
+    EXPECT_EQ(source_state(source), AL_PAUSED);
+    EXPECT_EQ(audio->MusicState(), 1);
+    audio->Resume();
+    EXPECT_EQ(source_state(source), AL_PLAYING);
+
+    // Stopped, or replaced, while decoding: the first tune never sounds.
+    files.Hold();
+    ASSERT_EQ(audio->PlayMusic(String(ogg.c_str()), 1), 0);
+    audio->StopMusic();
+    EXPECT_FALSE(audio->MusicDecoding());
+    EXPECT_EQ(audio->MusicState(), 0);
+    std::string other = dir.file("other.ogg");
+    ASSERT_TRUE(ogg_encode(tone("other.wav", 0.3), other));
+    ASSERT_EQ(audio->PlayMusic(String(ogg.c_str()), 1), 0);
+    ASSERT_EQ(audio->PlayMusic(String(other.c_str()), 0), 0);
+    files.Release();
+    ASSERT_TRUE(decoded());
+    ALint looping = 1, size = 0;
+    alGetSourcei(source, AL_LOOPING, &looping);
+    alGetBufferi(audio->channels[gxtkAudio::MusicChannel].sample->buffer, AL_SIZE, &size);
+    EXPECT_EQ(looping, AL_FALSE);
+    EXPECT_EQ(size, static_cast<int>(0.3 * 22050) * 2);
+    EXPECT_EQ(source_state(source), AL_PLAYING);
+    RtGame::_game = &host;
 }
 
 TEST_F(AudioDevice, PausingASoundThatHasEndedStopsTheChannel) {

@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/audio.h"
 #include "runtime/mathrand.h"
+#include "tests/support/held_file.h"
 #include "tests/support/testhost.h"
 
 namespace {
@@ -564,6 +567,86 @@ TEST_F(Fight, MarqueeScrollsOnlyWhenRebornAndShotLettersSinkAndComeBack) {
 } // namespace
 
 namespace {
+
+// Bytes held by every live OpenAL buffer; the implementation numbers its buffers from 1 upwards.
+long liveBufferBytes() {
+    long bytes = 0;
+    for (ALuint name = 1; name < 8192; ++name) {
+        if (!alIsBuffer(name)) continue;
+        ALint size = 0;
+        alGetBufferi(name, AL_SIZE, &size);
+        bytes += size;
+    }
+    return bytes;
+}
+
+// Updates until the tune last started has been decoded and taken up by the device.
+void waitForTune(TestHost &host) {
+    for (int i = 0; i < 2000 && rt_audio_device->MusicDecoding(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        host.Update();
+    }
+    ASSERT_FALSE(rt_audio_device->MusicDecoding());
+}
+
+TEST(FightMusic, DecodedTunesDoNotPileUpAcrossFights) {
+    TestHost host;
+    host.Boot();
+    c_MyApp *app = host.App();
+    ASSERT_TRUE(host.FinishLoading());
+    app->opt[5] = 1;
+    // Plenty of garbage first, as a reload of every picture and sound leaves: the collector destroys the
+    // dead only as fast as the game allocates, so dropped tunes queue up behind all of it.
+    for (int i = 0; i < 4000; ++i)
+        Array<float> scrap(1024);
+    host.Update(2);
+    long afterFourth = 0;
+    for (int round = 1; round <= 12; ++round) {
+        app->gameMode = 11; // each fight start asks for two tunes in a row
+        host.Update(20);
+        waitForTune(host);
+        ASSERT_EQ(app->tunePlaying, 1);
+        app->p_StopTune();
+        app->gameMode = 1;
+        host.Update(20);
+        if (round == 4) afterFourth = liveBufferBytes();
+    }
+    // The fight tune alone is several megabytes; eight more rounds may not keep any of them.
+    EXPECT_LT(liveBufferBytes() - afterFourth, 4L << 20);
+}
+
+// The fight's first updates come while its tune is still being decoded, and the tune then plays.
+TEST(FightMusic, AFightDoesNotWaitForItsTune) {
+    struct Host : TestHost {
+        FILE *OpenAudioFile(String path) override {
+            FILE *fp = TestHost::OpenAudioFile(path);
+            if (!fp) return nullptr;
+            std::fclose(fp);
+            return HeldFiles::Shared().Open(PathToFilePath(path).ToUtf8());
+        }
+    } host;
+    host.Boot();
+    c_MyApp *app = host.App();
+    ASSERT_TRUE(host.FinishLoading());
+    app->opt[5] = 1;
+    HeldFiles::Shared().Hold();
+    app->gameMode = 11;
+    host.Update(30);
+    EXPECT_EQ(app->gameMode, 10);
+    EXPECT_EQ(app->tunePlaying, 1);
+    EXPECT_EQ(rt_audio_MusicState(), 1);
+    EXPECT_TRUE(rt_audio_device->MusicDecoding());
+    EXPECT_EQ(host.loaded.back(), "sfx/fishb.ogg");
+
+    HeldFiles::Shared().Release();
+    waitForTune(host);
+    const gxtkChannel &music = rt_audio_device->channels[gxtkAudio::MusicChannel];
+    ALint state = 0, size = 0;
+    alGetSourcei(music.source, AL_SOURCE_STATE, &state);
+    alGetBufferi(music.sample->buffer, AL_SIZE, &size);
+    EXPECT_EQ(state, AL_PLAYING);
+    EXPECT_GT(size, 1 << 20);
+}
 
 // A simple pilot: it follows the Tidecrawler's height and taps fire, one press every other update.
 class Pilot {

@@ -193,10 +193,10 @@ unsigned char *TestHost::LoadImageData(String path, int *width, int *height, int
     return RtGlfwGame::LoadImageData(path, width, height, depth);
 }
 
-unsigned char *TestHost::LoadAudioData(String path, int *length, int *channels, int *format, int *hertz) {
+FILE *TestHost::OpenAudioFile(String path) {
     loaded.push_back(path.StartsWith(String(kDataScheme)) ? path.Slice(kDataSchemeLength).ToUtf8()
                                                           : path.ToUtf8());
-    return RtGlfwGame::LoadAudioData(path, length, channels, format, hertz);
+    return RtGlfwGame::OpenAudioFile(path);
 }
 
 int TestHost::SaveState(String s) {

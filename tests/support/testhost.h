@@ -113,7 +113,7 @@ class TestHost : public RtGlfwGame {
                       Array<bool> buttons) override;
     String PathToFilePath(String path) override;
     unsigned char *LoadImageData(String path, int *width, int *height, int *depth) override;
-    unsigned char *LoadAudioData(String path, int *length, int *channels, int *format, int *hertz) override;
+    FILE *OpenAudioFile(String path) override;
     int SaveState(String s) override;
     String LoadState() override;
     void OpenUrl(String url) override;
