@@ -89,6 +89,35 @@ inside_isolated() {
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 }
 
+# Shell functions for the new system. show_menu DISPLAY COMMAND...: starts a virtual display with its
+# screen in /tmp/fb, runs the command on it in the background ($game, output in /tmp/game.log) and
+# waits up to 60 s for the main menu's colours; fails if they never show or the command ends first.
+# stop_display: ends the command and the display and shows what the command printed.
+display_steps='
+show_menu() {
+  local d=$1
+  shift
+  mkdir -p /tmp/fb
+  Xvfb :$d -screen 0 640x480x24 -fbdir /tmp/fb -nolisten tcp >/tmp/xvfb.log 2>&1 &
+  xvfb=$!
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$d ] && break; sleep 0.1; done
+  export DISPLAY=:$d
+  ALSOFT_DRIVERS=null "$@" >/tmp/game.log 2>&1 &
+  game=$!
+  for _ in $(seq 60); do
+    sleep 1
+    /tmp/menu-colours /tmp/fb/Xvfb_screen0 && return 0
+    kill -0 $game 2>/dev/null || return 1
+  done
+  return 1
+}
+stop_display() {
+  kill $game 2>/dev/null; wait $game 2>/dev/null
+  kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null
+  echo "--- the game printed:"; cat /tmp/game.log
+}
+'
+
 t_all=$(date +%s)
 begin "minimal Debian 12 (debootstrap --variant=minbase) from $mirror"
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
@@ -138,24 +167,12 @@ inside bash -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-instal
   >/dev/null 2>&1 || die "could not install Xvfb in the new system"
 inside g++ -O2 -o /tmp/menu-colours /root/tidecrawler/scripts/menu-colours.cpp ||
   die "could not build the screen checker"
-inside_isolated bash -c '
-  mkdir -p /tmp/fb
-  Xvfb :7 -screen 0 640x480x24 -fbdir /tmp/fb -nolisten tcp >/tmp/xvfb.log 2>&1 &
-  xvfb=$!
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X7 ] && break; sleep 0.1; done
+inside_isolated bash -c "$display_steps"'
   cd /root/tidecrawler
-  DISPLAY=:7 ALSOFT_DRIVERS=null scripts/play.sh >/tmp/game.log 2>&1 &
-  game=$!
-  ok=1
-  for _ in $(seq 60); do
-    sleep 1
-    if /tmp/menu-colours /tmp/fb/Xvfb_screen0; then ok=0; break; fi
-    kill -0 $game 2>/dev/null || break
-  done
+  show_menu 7 scripts/play.sh
+  ok=$?
   /tmp/menu-colours -v /tmp/fb/Xvfb_screen0 || true
-  kill $game 2>/dev/null; wait $game 2>/dev/null
-  kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null
-  echo "--- the game printed:"; cat /tmp/game.log
+  stop_display
   exit $ok' || die "the main menu did not appear on the virtual display"
 inside bash -c 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -q --autoremove xvfb xauth' >/dev/null 2>&1 ||
   die "could not remove Xvfb again"
@@ -187,24 +204,13 @@ echo "installed: $(inside dpkg-query -W -f='${Installed-Size}' tidecrawler) kB"
 inside dpkg -L tidecrawler >"$root/tmp/package-files"
 # The installed command, started from /tmp as a player would: its window shows the menu; F11 switches
 # to full screen (which saves), F4 quits.
-inside_isolated bash -c '
+inside_isolated bash -c "$display_steps"'
   export PATH=$PATH:/usr/games
   [ "$(command -v tidecrawler)" = /usr/games/tidecrawler ] || { echo "tidecrawler is not the installed command"; exit 1; }
   rm -rf /tmp/fb /root/.local/share/tidecrawler /tmp/.zindlestate
-  mkdir -p /tmp/fb
-  Xvfb :8 -screen 0 640x480x24 -fbdir /tmp/fb -nolisten tcp >/tmp/xvfb.log 2>&1 &
-  xvfb=$!
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X8 ] && break; sleep 0.1; done
-  export DISPLAY=:8
   cd /tmp
-  ALSOFT_DRIVERS=null tidecrawler >/tmp/game.log 2>&1 &
-  game=$!
-  ok=1
-  for _ in $(seq 60); do
-    sleep 1
-    if /tmp/menu-colours /tmp/fb/Xvfb_screen0; then ok=0; break; fi
-    kill -0 $game 2>/dev/null || break
-  done
+  show_menu 8 tidecrawler
+  ok=$?
   if [ $ok -eq 0 ]; then
     echo "the installed game shows its menu"
     sleep 3
@@ -215,9 +221,7 @@ inside_isolated bash -c '
     for _ in $(seq 20); do kill -0 $game 2>/dev/null || break; sleep 0.5; done
     if kill -0 $game 2>/dev/null; then echo "F4 did not quit the game"; ok=1; fi
   fi
-  kill $game 2>/dev/null; wait $game 2>/dev/null
-  kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null
-  echo "--- the game printed:"; cat /tmp/game.log
+  stop_display
   exit $ok' || die "the installed game did not show its menu, save on F11 or quit on F4"
 inside test -s /root/.local/share/tidecrawler/.zindlestate ||
   die "no save in the player's data folder (~/.local/share/tidecrawler)"
