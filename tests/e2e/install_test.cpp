@@ -90,12 +90,7 @@ TEST_F(Install, InstalledGameKeepsOneSavePerUserWhereverItStarts) {
     EXPECT_NE(game_->Stdout().find("moved from " + home.Path() + "/.zindlestate"), std::string::npos)
         << game_->Stdout();
     EXPECT_FALSE(std::filesystem::exists(home / ".zindlestate"));
-    x_->Tap("Left");
-    x_->Tap("z");
-    ASSERT_TRUE(game_->WaitFor("02-options", screens::IsOptionsBox, 10)) << "no options box";
-    SleepSec(0.8);
-    x_->Tap("z");
-    ASSERT_TRUE(game_->WaitFor("03-menu", screens::IsMenu, 10)) << "the options box did not close";
+    ASSERT_NO_FATAL_FAILURE(SaveThroughOptionsBox());
     SaveFile saved = ReadSaveFile(ReadFile(saveDir + "/.zindlestate"));
     ASSERT_TRUE(saved.valid) << "no valid state file in " << saveDir << ": " << saved.problem;
     EXPECT_EQ(saved.Top(2, 0), 4321) << "the moved save was not read";
