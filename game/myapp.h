@@ -212,8 +212,6 @@ class c_MyApp : public c_App, public c_IOnHttpRequestComplete {
     int p_OptionBox();
     int p_PauseMenu();
     int p_FullscreenFlip();
-    int p_SetFullscreen(int on); // opens the full-screen or the 640 x 480 window and notes the choice
-    static constexpr int kOptFullscreen = 20; // the setting that keeps the full-screen choice (1 = full)
     int p_ShowBadges();
     int p_Load();
     int p_Save();

@@ -17,23 +17,15 @@ constexpr int kBoxKeys[] = {0, 3, 5, 8, 10, 11, 12, 13, 14, 15, 16, 17, 99};
 
 // Full screen takes the desktop's own size; going back gives the 640 x 480 window. The host replaces the
 // window either way, and the next replay sees the new size and reloads the pictures for it.
-int c_MyApp::p_SetFullscreen(int on) {
+int c_MyApp::p_FullscreenFlip() {
     c_DisplayMode *desk = rt_app_DesktopMode();
-    if (on && desk && desk->m_width > 0 && desk->m_height > 0) {
+    if (fullscreen == 0 && desk && desk->m_width > 0 && desk->m_height > 0) {
         fullscreen = 1;
         rt_app_SetDeviceWindow(desk->m_width, desk->m_height, 1);
     } else {
         fullscreen = 0; // without a desktop size there is only the window
         rt_app_SetDeviceWindow(640, 480, 0);
     }
-    opt[kOptFullscreen] = fullscreen;
-    return 0;
-}
-
-// The choice is kept with the settings at once: the window's close button ends the game without saving.
-int c_MyApp::p_FullscreenFlip() {
-    p_SetFullscreen(fullscreen ? 0 : 1);
-    p_Save();
     return 0;
 }
 
@@ -221,9 +213,10 @@ int c_MyApp::p_OptionBox() {
         p_OptionChoose(chosen);
     }
 
-    // Keyboard cursor.
+    // Keyboard cursor. Fire on the back gear closes the box as a press on it does: both latches clear.
     if (optKeyLatch == 0) {
-        if (optRow == 0 && (p_PlayKeyAll(10, 0) > 0 || p_PlayKeyAll(11, 0) > 0 || p_PlayKeyAll(15, 0) > 0)) {
+        if (optRow == 0 && optPointerLatch == 0 &&
+            (p_PlayKeyAll(10, 0) > 0 || p_PlayKeyAll(11, 0) > 0 || p_PlayKeyAll(15, 0) > 0)) {
             p_CloseOptions();
         } else if (p_PlayKeyAll(0, 1) > 0 || p_PlayKeyAll(3, 1) > 0) {
             optRow = std::max(optRow - 1, 0);

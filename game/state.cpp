@@ -106,13 +106,6 @@ int c_MyApp::p_OnCreate() {
     for (int i = 0; i <= 30; ++i)
         hiScores[i] = 0;
     p_Load();
-    // The window opens the way the player left it. Only 1 means full screen, so older saves open windowed.
-    if (opt[kOptFullscreen] == 1) {
-        p_SetFullscreen(1);
-        rt_app_ValidateDeviceWindow(false);
-        lastDevW = rt_app_DeviceWidth();
-        lastDevH = rt_app_DeviceHeight();
-    }
     for (int i = 0; i <= 32; ++i)
         channelIds[i] = i;
     return 0;
@@ -202,9 +195,6 @@ int c_MyApp::p_OnUpdate() {
 int c_MyApp::p_ModeStep() {
     switch (gameMode) {
     case 1:
-        // While the game-over overlay still shows, the keys and the pointer belong to the game that just
-        // ended: fire tapped through the last hit or Esc meant as a pause must not start or quit anything.
-        if (gameOverTimer > 0) keyLatch = pointerLatch = 1;
         p_Menu();
         break;
     case 2:

@@ -107,8 +107,10 @@ TEST_F(Options, CursorLinesAndClosingSaves) {
     EXPECT_EQ(app->gameMode, 1); // closing did not start anything in the menu
 }
 
+// The line switches the window at once; the choice is saved with the others when the box closes.
 TEST_F(Options, FullscreenLineSwitchesTheWindow) {
     openBox(2);
+    host.state = String();
     EXPECT_NE(text().find("Fullscreen"), std::string::npos);
     tap(keys::kSpace);
     EXPECT_EQ(app->fullscreen, 1);
@@ -118,6 +120,23 @@ TEST_F(Options, FullscreenLineSwitchesTheWindow) {
     EXPECT_EQ(app->fullscreen, 0);
     EXPECT_EQ(host.devW, 640);
     EXPECT_EQ(host.devH, 480);
+    EXPECT_EQ(host.state.Length(), 0) << "a switch saved";
+    tap(keys::kEscape);
+    EXPECT_EQ(app->optionsOpen, 0);
+    EXPECT_GT(host.state.Length(), 0);
+}
+
+// Fire on the back gear closes the box only with both of its latches clear, as a press on the gear does.
+TEST_F(Options, FireOnTheBackGearWaitsForThePointerLatch) {
+    host.MouseDown(320, 20); // held on the panel's edge since before the box slid in
+    openBox(0);
+    ASSERT_EQ(app->optPointerLatch, 1);
+    tap(keys::kSpace);
+    EXPECT_EQ(app->optionsOpen, 1) << "closed with the pointer latch set";
+    host.MouseUp(320, 20);
+    host.Update();
+    tap(keys::kSpace);
+    EXPECT_EQ(app->optionsOpen, 0);
 }
 
 using Pause = ShellTest;
