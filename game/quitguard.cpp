@@ -44,14 +44,14 @@ int c_MyApp::p_OuyaQuit() {
     }
     p_ResetDraw();
 
-    // A key still held from the screen before acts only once the latches have cleared.
+    // A key still held from the screen before acts only once the latches have cleared. Both keys are
+    // looked at: a quit key held with the ignore key still quits.
     if (keyLatch == 0 && pointerLatch == 0) {
         if (p_PlayKeyAll(10, 0) > 0) {
             gameMode = 1;
             keyLatch = pointerLatch = 1;
-        } else if (p_PlayKeyAll(11, 0) > 0 || p_PlayKeyAll(12, 0) > 0 || p_PlayKeyAll(99, 0) > 0) {
-            rtError(String());
         }
+        if (p_PlayKeyAll(11, 0) > 0 || p_PlayKeyAll(12, 0) > 0 || p_PlayKeyAll(99, 0) > 0) rtError(String());
     }
     return 0;
 }

@@ -54,6 +54,13 @@ TEST_F(QuitGuard, QuitKeysEndTheProgram) {
         EXPECT_EQ(status, 0) << key;
         EXPECT_EQ(out, "") << key;
     }
+    // The ignore key held with a quit key does not hide the quit.
+    EXPECT_EQ(RunInChild([&] {
+                  host.KeyDown(keys::kSpace);
+                  host.KeyDown(keys::kK);
+                  host.Update();
+              }),
+              0);
     // While a latch is set nothing quits.
     app->keyLatch = 1;
     int status = RunInChild([&] {
