@@ -264,16 +264,12 @@ int c_MyApp::p_Menu() {
         p_PlaySFX(98, 1, 1, 0);
         p_MenuStart();
     }
-    // A press in the strip selects it, and a press in the selected strip opens the sheet. While the
-    // sheet is open a press belongs to the sheet, which closes on it.
+    // A press in the strip only selects it; fire opens the sheet. While the sheet is open a press
+    // belongs to the sheet, which closes on it.
     if (!playPressed && inStrip && latchesClear() && sidePanelOpen == 0) {
+        p_PlaySFX(99, 1, 1, 0);
+        menuRow = 2;
         keyLatch = pointerLatch = 1;
-        if (menuRow == 2 && noOverlay()) {
-            p_MenuStart();
-        } else {
-            p_PlaySFX(99, 1, 1, 0);
-            menuRow = 2;
-        }
     }
 
     if (optionsOpen == 0 && overlayOpen == 0) p_MenuScoreLists();
