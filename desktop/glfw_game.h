@@ -92,11 +92,13 @@ class RtGlfwGame : public RtGame {
     static void OnWindowIconify(GLFWwindow *window, int iconified);
     static int TransKey(int glfwKey); // GLFW key token -> game key code (0 when none)
     static int KeyToChar(int key);    // game key code -> character for the char queue (0 when none)
-    // Sends a key-up for every key GLFW reports held, so none stays down across a window change. Such a
-    // key stays released for the game until it is really let go: its autorepeat, which reaches the new
-    // window as a fresh press, is not passed on.
+    // Sends a key-up for every key held, so none stays down across a window change. The key pressed
+    // last, the one that asked for the change (F11, or fire on the options line), stays released for
+    // the game until it is really let go: its autorepeat, which reaches the new window as a fresh press,
+    // must not switch again. Any other key still held once the new window is up is pressed again, so a
+    // held direction keeps steering.
     void ReleaseHeldKeys();
-    // Whether the key (a GLFW token) is one the host released itself and the player still holds.
+    // Whether the key (a GLFW token) is the one the host released itself and the player still holds.
     bool HeldThroughWindowChange(int glfwKey) const;
     // Whether the data folder beside the program can be reached; says why not on the terminal.
     static bool DataFolderReadable();
@@ -114,7 +116,8 @@ class RtGlfwGame : public RtGame {
     virtual String ProgramPath();
 
     void UpdateEvents();
-    // Drops the keys released through a window change once the keyboard no longer holds them.
+    // Drops the keys released through a window change once the keyboard no longer holds them, and
+    // presses the carried ones again while it still does.
     void ForgetReleasedKeys();
     // Filters the key callback for keys released through a window change; true when the event is done.
     bool FilterReleasedKey(int glfwKey, int action);
@@ -154,6 +157,11 @@ class RtGlfwGame : public RtGame {
     bool _releasedKeys[GLFW_KEY_LAST + 1] = {};
     int _releasedCount = 0;
     double _releasedAt = 0;
+    // The other keys released for a window change, which the new window never saw go down: 1 until the
+    // host has pressed them again, 2 while it holds them for the game, until the keyboard lets go.
+    unsigned char _carriedKeys[GLFW_KEY_LAST + 1] = {};
+    int _carriedCount = 0;
+    int _lastPressed = -1; // GLFW token of the last key that went down
     // The desktop mode as it was before one of our full-screen windows changed the monitor's mode.
     int _desktop[5] = {0, 0, 0, 0, 0};
     std::once_flag _pathsOnce;

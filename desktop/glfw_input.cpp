@@ -147,12 +147,22 @@ void RtGlfwGame::ReleaseHeldKeys() {
     if (!_window) return;
     for (int key = GLFW_KEY_SPACE; key <= GLFW_KEY_LAST; ++key) {
         int code = TransKey(key);
-        if (code == 0 || glfwGetKey(_window, key) != GLFW_PRESS) continue;
-        if (!_releasedKeys[key]) {
-            _releasedKeys[key] = true;
-            ++_releasedCount;
+        // A key the host pressed again after an earlier change is held although this window never saw it.
+        if (code == 0 || (glfwGetKey(_window, key) != GLFW_PRESS && _carriedKeys[key] != 2)) continue;
+        if (key == _lastPressed || _releasedKeys[key]) {
+            if (_carriedKeys[key]) {
+                _carriedKeys[key] = 0;
+                --_carriedCount;
+            }
+            if (!_releasedKeys[key]) {
+                _releasedKeys[key] = true;
+                ++_releasedCount;
+            }
+            _releasedAt = _clock->Now();
+        } else {
+            if (!_carriedKeys[key]) ++_carriedCount;
+            _carriedKeys[key] = 1;
         }
-        _releasedAt = _clock->Now();
         KeyEvent(rt_input_EventKeyUp, code);
     }
 }
@@ -164,7 +174,15 @@ bool RtGlfwGame::HeldThroughWindowChange(int key) const {
 // One press is one action: the autorepeat of a key released through a window change is dropped, and its
 // real release ends the hold (the game has had it up since the change).
 bool RtGlfwGame::FilterReleasedKey(int key, int action) {
-    if (!HeldThroughWindowChange(key)) return false;
+    if (key < 0 || key > GLFW_KEY_LAST) return false;
+    if (_carriedKeys[key]) { // the window has seen the key itself: its own events take over
+        _carriedKeys[key] = 0;
+        --_carriedCount;
+    }
+    if (!_releasedKeys[key]) {
+        if (action == GLFW_PRESS) _lastPressed = key;
+        return false;
+    }
     if (action == GLFW_RELEASE) {
         _releasedKeys[key] = false;
         --_releasedCount;
@@ -173,18 +191,31 @@ bool RtGlfwGame::FilterReleasedKey(int key, int action) {
 }
 
 void RtGlfwGame::ForgetReleasedKeys() {
-    if (_releasedCount == 0) return;
+    if (_releasedCount == 0 && _carriedCount == 0) return;
     char keys[32] = {};
     bool known = x_keyboard_state(keys);
     bool timedOut = _clock->Now() - _releasedAt > released_key_timeout;
     for (int key = GLFW_KEY_SPACE; key <= GLFW_KEY_LAST; ++key) {
-        if (!_releasedKeys[key]) continue;
+        if (!_releasedKeys[key] && !_carriedKeys[key]) continue;
         int sc = glfwGetKeyScancode(key);
-        bool up = known ? sc <= 0 || sc > 255 || !(keys[sc >> 3] & (1 << (sc & 7))) : timedOut;
-        if (up) {
-            _releasedKeys[key] = false;
-            --_releasedCount;
+        bool up = known && (sc <= 0 || sc > 255 || !(keys[sc >> 3] & (1 << (sc & 7))));
+        if (_releasedKeys[key]) {
+            if (known ? up : timedOut) {
+                _releasedKeys[key] = false;
+                --_releasedCount;
+            }
+            continue;
         }
+        // A carried key goes down again while the keyboard holds it, and up when it lets go; without
+        // the keyboard's state it waits for a fresh press.
+        if (known && !up) {
+            if (_carriedKeys[key] == 1) KeyEvent(rt_input_EventKeyDown, TransKey(key));
+            _carriedKeys[key] = 2;
+            continue;
+        }
+        if (_carriedKeys[key] == 2) KeyEvent(rt_input_EventKeyUp, TransKey(key));
+        _carriedKeys[key] = 0;
+        --_carriedCount;
     }
 }
 

@@ -284,6 +284,33 @@ TEST_F(RealWindow, AKeyReleasedForAWindowChangeStaysUpUntilItIsLetGo) {
     EXPECT_EQ(rt_input_KeyHit(122), 1);
 }
 
+// Only the key that asked for the change stays released: a direction held with it steers again in the
+// new window, through a second change too, and goes up when the keyboard lets go of it.
+TEST_F(RealWindow, AKeyHeldBesideTheOneThatAskedForAWindowChangeActsAgain) {
+    ASSERT_EQ(xdotool({"keydown", "Up"}), 0);
+    ASSERT_TRUE(pump_until([&] { return rt_input_KeyDown(38) == 1; }));
+    ASSERT_EQ(xdotool({"keydown", "F11"}), 0);
+    ASSERT_TRUE(pump_until([&] { return rt_input_KeyDown(122) == 1; }));
+    for (int change = 0; change < 2; ++change) {
+        dev->p_EndUpdate();
+        game->SetDeviceWindow(640, 480, 0);
+        EXPECT_EQ(rt_input_KeyDown(38), 0) << "held across change " << change;
+        std::string id = std::to_string(glfwGetX11Window(game->Window()));
+        ASSERT_EQ(xdotool({"windowfocus", "--sync", id}), 0);
+        glfwPostEmptyEvent();
+        ASSERT_TRUE(game->Frame());
+        EXPECT_EQ(rt_input_KeyDown(38), 1) << "the held direction stopped after change " << change;
+        EXPECT_EQ(rt_input_KeyDown(122), 0);
+        EXPECT_TRUE(game->HeldThroughWindowChange(GLFW_KEY_F11));
+    }
+    ASSERT_EQ(xdotool({"keyup", "Up"}), 0);
+    glfwPostEmptyEvent();
+    ASSERT_TRUE(game->Frame());
+    EXPECT_EQ(rt_input_KeyDown(38), 0);
+    ASSERT_EQ(xdotool({"keyup", "F11"}), 0);
+    pump();
+}
+
 // Let go before the new window saw anything of it, the key is still free for its next press.
 TEST_F(RealWindow, AKeyLetGoBeforeTheNewWindowSawItPressesAgain) {
     ASSERT_EQ(xdotool({"keydown", "space"}), 0);
