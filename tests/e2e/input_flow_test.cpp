@@ -227,6 +227,7 @@ TEST_F(InputFlow, AStartAfterFullScreenOpensTheWindow) {
     ASSERT_TRUE(game_->WaitForFocus(10));
     SleepSec(0.5);
     ASSERT_NO_FATAL_FAILURE(SaveThroughOptionsBox()); // the settings are saved in full screen
+    SleepSec(1.0);                                    // the box takes the menu's keys until it has slid out
     // Esc on the menu quits (a full-screen window has no close button).
     x_->Tap("Escape");
     ASSERT_TRUE(game_->Proc().WaitExit(15)) << "Esc on the menu did not quit";
