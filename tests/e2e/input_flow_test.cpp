@@ -1,6 +1,6 @@
 // Input as a player gives it, through the real window: fire held past the end of a game, a pause that
-// comes with the focus, F11 held down, taps much shorter than an update, the screen mode switched in a
-// fight, and the window a restart opens.
+// comes with the focus, F11 held down, a direction held through F11, taps much shorter than an update,
+// the screen mode switched in a fight, and the window a restart opens.
 #include "tests/e2e/e2e_fixture.h"
 
 namespace e2e {
@@ -216,6 +216,38 @@ TEST_F(InputFlow, SwitchingTheScreenModeInAFightDoesNotPause) {
     game_->Save(s, "06-windowed-later");
     EXPECT_FALSE(screens::IsPauseDimmed(s)) << "switching back to the window paused the fight";
     EXPECT_TRUE(screens::IsFight(s));
+}
+
+// A direction held while F11 switches to full screen keeps steering there: the ship, held at the middle
+// by Right and brought to the foot of the field, goes on rising while Up stays down.
+TEST_F(InputFlow, ADirectionHeldThroughF11KeepsSteering) {
+    ASSERT_NO_FATAL_FAILURE(StartToMenu(InWorkDir()));
+    ASSERT_NO_FATAL_FAILURE(ToFight());
+    x_->KeyDown("Right");
+    x_->KeyDown("Down");
+    SleepSec(3.0);
+    x_->KeyUp("Down");
+    x_->KeyDown("Up");
+    x_->Tap("F11");
+    auto fullScreenFight = [&](const Image &s) { return FullScreen(s) && screens::IsPlayField(s); };
+    bool switched = game_->WaitFor("03-full-screen", fullScreenFight, 15);
+    auto shipY = [&](const Image &s) {
+        double sx = s.Width() / 640.0;
+        return screens::LookAtFight(s, static_cast<int>(290 * sx), static_cast<int>(350 * sx)).shipY;
+    };
+    Image first = game_->Shot();
+    SleepSec(0.3);
+    Image later = game_->Shot();
+    x_->KeyUp("Up");
+    x_->KeyUp("Right");
+    game_->Save(first, "04-held-up");
+    game_->Save(later, "05-held-up-later");
+    ASSERT_TRUE(switched);
+    int from = shipY(first), to = shipY(later);
+    std::printf("ship y with Up held after the switch: %d, then %d\n", from, to);
+    ASSERT_GE(from, 0) << "no ship";
+    ASSERT_GE(to, 0) << "no ship";
+    EXPECT_LT(to, from - 4) << "the ship stopped while Up was still held";
 }
 
 // Every start opens the 640 x 480 window, also when the last run ended in full screen.
