@@ -258,26 +258,6 @@ void escapeGlyph(int letter, int scheme, int millis, int &frame, int &adjust) {
 
 } // namespace
 
-int c_MyApp::p_TextWidth(String txt) {
-    if (font < 0 || font >= 100) return 0;
-    const float W = static_cast<float>(imgInfo[font * 3]);
-    const String s = String(" ") + txt;
-    // The leading space is measured and the last character is not: with each glyph's box starting one
-    // advance before its pen, that is the width the text covers. Escape pairs count as one cell and a bit.
-    int w = 0;
-    for (int i = 0; i < s.Length() - 1; ++i) {
-        int adj;
-        if (s[i] == kEscapeMark) {
-            ++i;
-            adj = 2;
-        } else {
-            adj = spacing(s[i]);
-        }
-        w = tide_int(w + (W + adj) * drawScaleX);
-    }
-    return w;
-}
-
 void c_MyApp::p_Text(float x, float y, String txt, float alignX, float alignY, int fontOffset) {
     if (font < 0 || font >= 100) return;
     const float W = static_cast<float>(imgInfo[font * 3]);
@@ -289,7 +269,19 @@ void c_MyApp::p_Text(float x, float y, String txt, float alignX, float alignY, i
 
     String s = String(" ") + txt;
     const int n = s.Length();
-    const int w = p_TextWidth(txt);
+    // The width to align by: the leading space is measured and the last character is not, and an escape
+    // pair counts as one cell and a bit.
+    int w = 0;
+    for (int i = 0; i < n - 1; ++i) {
+        int adj;
+        if (s[i] == kEscapeMark) {
+            ++i;
+            adj = 2;
+        } else {
+            adj = spacing(s[i]);
+        }
+        w = tide_int(w + (W + adj) * xs);
+    }
 
     const float p0x = x - dx * (w * alignX / 2) + ux * (H * ys * (alignY - 1) / 2);
     const float p0y = y - dy * (w * alignX / 2) + uy * (H * ys * (alignY - 1) / 2);
@@ -353,19 +345,6 @@ String c_MyApp::p_Nth(int n) {
 void c_MyApp::p_FitScreen(int devW, int devH) {
     if (devW <= 0 || devH <= 0) return; // no window yet: keep the last fit
     const float ov = rt_Brinefall_overscan;
-    if (playField == 1) {
-        // Everything that decides the fight (positions, clamps, wraps, the marquee) is counted in the
-        // virtual screen, so a fight always gets the design size, scaled whole into the window and centred.
-        const float sx = (devW - 2 * ov) / rt_Brinefall_rawscrw, sy = (devH - 2 * ov) / rt_Brinefall_rawscrh;
-        fitMode = sy > sx ? 1 : 2; // the side that fills the window
-        scaleX = scaleY = std::fmin(sx, sy);
-        rt_Brinefall_jscrw = rt_Brinefall_rawscrw;
-        rt_Brinefall_jscrh = rt_Brinefall_rawscrh;
-        originX = ov + (devW - 2 * ov - rt_Brinefall_rawscrw * scaleX) / 2;
-        originY = ov + (devH - 2 * ov - rt_Brinefall_rawscrh * scaleY) / 2;
-        landscape = 1;
-        return;
-    }
     const float f = devW >= devH ? 1.0f : 1.5f;
     originX = ov;
     originY = ov * devH / devW;
@@ -410,14 +389,6 @@ int c_MyApp::p_OnRender() {
     const float sx = scaleX, sy = scaleY;
     const float ox = originX, oy = originY;
 
-    // The fight shows its field and nothing beyond it, as the design-size window does: black bars fill
-    // the rest of a window of another shape, and the clear and every record stay inside the field.
-    if (playField == 1) {
-        rt_graphics_SetColor(0, 0, 0);
-        rt_graphics_SetAlpha(1);
-        rt_graphics_DrawRect(-1, -1, devW + 2, devH + 2);
-        rt_graphics_SetScissor(ox, oy, rt_Brinefall_rawscrw * sx, rt_Brinefall_rawscrh * sy);
-    }
     // A clear alpha below 1 leaves trails of the last frame; none at all leaves it untouched. The
     // renderer does not clamp, so colours and alphas are kept in range here.
     if (clsAlpha > 0) {
@@ -466,6 +437,5 @@ int c_MyApp::p_OnRender() {
                                        d[5] * sy * imgScale, frame);
         }
     }
-    if (playField == 1) rt_graphics_SetScissor(0, 0, static_cast<float>(devW), static_cast<float>(devH));
     return 0;
 }

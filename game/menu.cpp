@@ -342,8 +342,8 @@ int c_MyApp::p_Menu() {
         if (players[kRepeatTimer] <= 0) keyLatch = 0;
     }
     if (menuRow == 1) {
-        // Narrow screens have no room beside the wheel; a 5:4 full screen is exactly 600 wide and has.
-        if (jscrw >= 600 && menuPos >= 0 && rt_Brinefall_MenuSet.Length() >= 2) {
+        // Narrow screens have no room beside the wheel for the description.
+        if (jscrw > 600 && menuPos >= 0 && rt_Brinefall_MenuSet.Length() >= 2) {
             int pairs = rt_Brinefall_MenuSet.Length() / 2;
             p_SetSize(1.5f);
             p_SetCol(255, 255, 255, 1);

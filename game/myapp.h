@@ -144,9 +144,6 @@ class c_MyApp : public c_App, public c_IOnHttpRequestComplete {
     float clsR = 0, clsG = 0, clsB = 0, clsAlpha = 0;
     float scaleX = 0, scaleY = 0;
     int fitMode = 0, landscape = 0;
-    // 1 while a fight runs: its virtual screen is then the design size at every window size, shown whole
-    // and centred, so that the fight plays the same everywhere. Set by the update step from the mode.
-    int playField = 0;
     float originX = 0, originY = 0; // device position of the virtual screen's top-left corner
     int lastDevW = 0, lastDevH = 0;
     int renderLastMillis = 0, renderFps = 0, renderFpsSmooth = 0;
@@ -171,7 +168,6 @@ class c_MyApp : public c_App, public c_IOnHttpRequestComplete {
     int p_Button(int slot, float x, float y, float frame);
     int p_Button0(int slot, float x, float y, float frame);
     void p_Text(float x, float y, String txt, float alignX = 0, float alignY = 0, int fontOffset = 0);
-    int p_TextWidth(String txt); // the width p_Text aligns by, at the current scale
     String p_rstr(int value, int width, String pad);
     String p_Nth(int n);
     // Works out scaleX/Y, originX/Y, fitMode, landscape and the virtual screen for a device size.

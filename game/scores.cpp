@@ -149,19 +149,12 @@ int c_MyApp::p_GameOver() {
 
         String place = p_MyNth();
         if (rank > 0) {
-            // The notice and its place under the end of it, in a box around both lines: three tenths of the
-            // screen wide, or wider where the screen is too narrow for the words.
-            const String notice("New Highscore");
-            const float cx = jscrw / 2, cy = jscrh - y / 1.5f;
-            p_SetSize(2);
-            const float textW = static_cast<float>(p_TextWidth(notice));
-            const float lineH = imgInfo[font * 3 + 1] * drawScaleY;
-            const float boxW = std::max(0.3f * jscrw, textW + 16), boxH = std::max(32.0f, 2 * lineH);
+            const float ny = jscrh - y / 1.5f;
             p_SetCol(0, 125, 255, 0.5f);
-            p_Rect(cx - boxW / 2, cy - boxH / 2, boxW, boxH);
+            p_Rect(0.35f * jscrw, ny - 16, 0.3f * jscrw, 32);
+            p_SetSize(2);
             p_SetCol(100, 255, 100, 1);
-            p_Text(cx, cy - lineH / 2, notice, 1, 1, 0);
-            p_Text(cx + textW / 2, cy + lineH / 2, place, 2, 1, 0);
+            p_Text(jscrw / 2, ny, String("New Highscore\\n           ") + place, 0.5f, 2, 0);
         }
         p_ResetDraw();
     }
@@ -171,6 +164,11 @@ int c_MyApp::p_GameOver() {
         if (gameOverTimer == 90) {
             gameMode = 2;
             gameOverTimer = 75;
+            // A pause taken under the overlay ends with its game: the menu is never paused, and the next
+            // fight's first pause slides in from the start.
+            paused = 0;
+            pauseMenuOn = -1;
+            pauseMenuY = -64;
             if (rt_Brinefall_HasMusicStream == 1)
                 p_StopTune();
             else

@@ -141,9 +141,7 @@ int c_MyApp::p_OnUpdate() {
     fpsSmooth = (fps + 9 * fpsSmooth) / 10;
     lastMillis = t;
 
-    // A fight (and its start) plays on the design-size field; the other screens follow the window's shape.
-    playField = gameMode == 10 || gameMode == 11 ? 1 : 0;
-    p_FitScreen(rt_app_DeviceWidth(), rt_app_DeviceHeight());
+    // The pointer maps through the fit of the last rendered frame, the one the player saw.
     p_ReadPointer();
 
     // Menu key latch: a held key acts once across screens.
@@ -258,9 +256,8 @@ int c_MyApp::p_DebugLine() {
 
 int c_MyApp::p_InGame() {
     p_ResetDraw();
-    // Once the game is over there is nothing left to pause: the overlay runs its course.
     int pauseKey = p_PlayKeyAll(99, 0) > 0 || (rt_Brinefall_isOuya == 1 && p_PlayKeyAll(13, 0) > 0);
-    if (pauseKey && paused == 0 && keyLatch == 0 && gameOver == 0) {
+    if (pauseKey && paused == 0 && keyLatch == 0) {
         keyLatch = 1;
         paused = 1;
         pauseMenuOn = 1;
@@ -273,7 +270,7 @@ int c_MyApp::p_InGame() {
         p_Alpha(1);
         float hw = imgInfo[97 * 3] * imgScale * drawScaleX / 2;
         float hh = imgInfo[97 * 3 + 1] * imgScale * drawScaleY / 2;
-        if (mouseDown > 0 && paused == 0 && gameOver == 0) {
+        if (mouseDown > 0 && paused == 0) {
             for (int i = 0; i < 10; ++i) {
                 if (std::fabs(touchX[i] - 16.0f) < hw && std::fabs(touchY[i] - 16.0f) < hh) {
                     paused = 1;
@@ -301,10 +298,10 @@ static void forget_icade(c_MyApp *app) {
     rt_Brinefall_iCadeControls = 0;
 }
 
-// A running game comes back paused, with its menu already in place and Resume selected; the menus and a
-// game that is already over are never paused.
+// A running game comes back paused, with its menu already in place and Resume selected; the menus are
+// never paused.
 static void pause_for_focus(c_MyApp *app) {
-    if (app->gameMode < 10 || app->gameOver > 0) {
+    if (app->gameMode < 10) {
         app->paused = app->pauseMenuOn = app->pauseMenuY = 0;
     } else {
         app->paused = 1;

@@ -164,14 +164,14 @@ TEST_F(Controls, PointerMapsThroughScaleAndOverscanAndFingersUpAreUnset) {
     EXPECT_EQ(app->pointerLatch, 0);
     EXPECT_EQ(app->touchY[0], -3717);
 
-    // A fight's field is the design size, centred in a wide window: 2.25 device pixels per virtual one
-    // and 240 pixels of margin on either side of a 1920 x 1080 screen.
+    // A fight fills a wide window as every screen does: three device pixels per virtual one from the
+    // corner of a 1920 x 1080 screen, no margin.
     rt_Brinefall_overscan = 0;
     host.devW = 1920;
     host.devH = 1080;
     app->gameMode = 11;
     host.Update();
-    host.MouseDown(240 + 225, 112.5f);
+    host.MouseDown(300, 150);
     host.Update();
     EXPECT_EQ(app->mouseX, 100);
     EXPECT_EQ(app->mouseY, 50);

@@ -92,27 +92,81 @@ TEST_F(ScreenFlow, APauseThatComesWithTheFocusStartsOnResume) {
     EXPECT_EQ(app->pauseMenuOn, -1);
 }
 
-TEST_F(ScreenFlow, NothingPausesTheGameOverOverlay) {
+// A wide screen has one fit for every screen, the larger scale on both axes (640 x 360 at 3 device pixels
+// each on 1920 x 1080): the updates that start a fight replay no record in another fit, and the overlay's
+// words stay where they are while it fades from the fight into the menu.
+TEST_F(ScreenFlow, AWideScreenKeepsOneFitFromTheMenuIntoTheFightAndBack) {
+    host.devW = 1920;
+    host.devH = 1080;
+    auto sameFit = [&](const char *where) {
+        host.Update();
+        EXPECT_EQ(app->scaleX, 3) << where;
+        EXPECT_EQ(app->scaleY, 3) << where;
+        EXPECT_EQ(rt_Brinefall_jscrw, 640) << where;
+        EXPECT_EQ(rt_Brinefall_jscrh, 360) << where;
+        EXPECT_EQ(app->originX, 0) << where;
+    };
+    sameFit("menu");
+    host.KeyDown(keys::kSpace);
+    sameFit("the start press");
+    host.KeyUp(keys::kSpace);
+    for (int i = 0; i < 4 && app->gameMode != 10; ++i)
+        sameFit("starting");
+    ASSERT_EQ(app->gameMode, 10);
+    sameFit("fight");
+
+    // The G of "GAME" (scale 4) in device pixels, update by update until the overlay has faded.
+    app->gameOver = 1;
+    float first = -1;
+    bool overMenu = false;
+    for (int i = 0; i < 300 && (app->gameMode != 1 || app->gameOverTimer > 0); ++i) {
+        host.Update();
+        overMenu = overMenu || app->gameMode == 1;
+        for (int r : host.Records(static_cast<float>(app->font))) {
+            const float *g = host.Record(r);
+            if (g[6] != 'G' - 32 || g[4] != 4) continue;
+            const float x = g[1] * app->scaleX + app->originX;
+            if (first < 0) first = x;
+            ASSERT_EQ(x, first) << "update " << i << ", mode " << app->gameMode;
+        }
+    }
+    EXPECT_GT(first, 0);
+    EXPECT_TRUE(overMenu);
+}
+
+// The game-over overlay pauses as the fight does, by key, by the pause icon and by a focus loss. A pause
+// still open when the overlay hands over leaves the menu unpaused, and the next fight's first pause
+// slides in from the start.
+TEST_F(ScreenFlow, TheGameOverOverlayPausesAndItsPauseEndsWithTheGame) {
     startFight();
     app->gameOver = 1;
     host.Update(10);
     tap(keys::kEscape);
-    EXPECT_EQ(app->paused, 0);
-    // Nor the pause icon, nor a focus loss.
+    EXPECT_EQ(app->paused, 1) << "the pause key";
+    tap(keys::kEscape); // resumes; the pause screen slides out
+    host.Update(30);
+    ASSERT_EQ(app->paused, 0);
     app->imgInfo[97 * 3] = app->imgInfo[97 * 3 + 1] = 32;
     app->imgScale = 1;
     host.MouseDown(16, 16);
     host.Update();
     host.MouseUp(16, 16);
-    EXPECT_EQ(app->paused, 0);
+    EXPECT_EQ(app->paused, 1) << "the pause icon";
     host.Suspend();
     host.Resume();
-    EXPECT_EQ(app->paused, 0);
+    EXPECT_EQ(app->paused, 1) << "a focus loss";
     EXPECT_EQ(app->quitGame, 0); // still "GAME OVER", not "Quit Game"
+
+    // The overlay runs its course under the pause and hands over to the menu.
     for (int i = 0; i < 200 && app->gameMode != 1; ++i)
         host.Update();
-    EXPECT_EQ(app->gameMode, 1);
-    EXPECT_EQ(app->paused, 0);
+    ASSERT_EQ(app->gameMode, 1);
+    EXPECT_EQ(app->paused, 0) << "the menu was reached paused";
+    settleOnTheMenu();
+    startFight();
+    tap(keys::kEscape);
+    ASSERT_EQ(app->paused, 1);
+    EXPECT_LT(app->pauseMenuY, rt_Brinefall_jscrh / 2) << "the pause screen skipped its slide";
 }
 
 TEST_F(ScreenFlow, EachFightAndEachResumeStartsWithItsOwnSteering) {

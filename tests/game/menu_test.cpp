@@ -43,6 +43,17 @@ TEST_F(Menu, ScoreListsFitTheScreenHeight) {
     EXPECT_EQ(text(kListX - 1).find("Top"), std::string::npos);
 }
 
+// The selected entry's description shows under the wheel where the virtual screen is wider than 600: in
+// the standard window, not on a 5:4 screen (600 x 480).
+TEST_F(Menu, TheWheelEntryIsDescribedOnScreensWiderThan600) {
+    EXPECT_NE(text().find("FighttheFinal"), std::string::npos);
+    host.devW = 1280;
+    host.devH = 1024;
+    host.Update();
+    ASSERT_EQ(rt_Brinefall_jscrw, 600);
+    EXPECT_EQ(text().find("FighttheFinal"), std::string::npos);
+}
+
 TEST_F(Menu, HeldDownStepsAfterShrinkingDelays) {
     std::vector<int> steps;
     float before = app->players[26];

@@ -177,6 +177,30 @@ TEST_F(Pause, PauseKeyPausesAndResumeResumesAfterTheSlide) {
     EXPECT_EQ(app->pauseMenuOn, -1);
 }
 
+// In a portrait window the fight's screen is portrait too (540 x 720 in 480 x 640), and the pause screen
+// puts quit and options above the middle, where a press on quit ends the game.
+TEST_F(Pause, APortraitWindowGetsThePortraitLayout) {
+    host.devW = 480;
+    host.devH = 640;
+    startFight();
+    ASSERT_EQ(app->landscape, 0);
+    tap(keys::kEscape);
+    host.Update(20);
+    ASSERT_EQ(app->pauseMenuY, 360);
+    auto at = [&](int slot, int frame, float x, float y) {
+        for (int i : host.Records(static_cast<float>(slot)))
+            if (host.Record(i)[6] == frame && host.Record(i)[1] == x && host.Record(i)[2] == y) return true;
+        return false;
+    };
+    EXPECT_TRUE(at(97, 1, 540 / 2 - 96, 360 - 24)) << "quit";
+    EXPECT_TRUE(at(95, 8, 540 / 2 + 96, 360 - 96)) << "options";
+    const float s = app->scaleX;
+    host.MouseDown(174.5f * s, 336.5f * s);
+    host.Update();
+    EXPECT_EQ(app->gameOver, 1);
+    EXPECT_EQ(app->quitGame, -1);
+}
+
 TEST_F(Pause, QuitItemEndsTheGameAndReturnsToTheMenu) {
     startFight();
     tap(keys::kEscape);

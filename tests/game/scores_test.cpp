@@ -153,6 +153,41 @@ TEST_F(Scores, GameOverOverlayLeadsBackToTheMenuWithTheScoreEntered) {
     EXPECT_EQ(app->gameOverTimer, 0);
 }
 
+// The notice is one text of two lines, "New Highscore", a line break, eleven spaces and the place, at
+// the middle of the screen a third of the bars' reach above the bottom, aligned a quarter of its width
+// left and its lower line's top on that point; the box is three tenths of the screen wide from 0.35 of it.
+TEST_F(Scores, TheNewHighscoreNoticeIsOneTextOverItsBox) {
+    app->score = 0; // ranks first among the empty best ten
+    app->gameMode = 10;
+    app->gameOverTimer = 10; // the bars reach 120: the notice sits at 480 - 120 / 1.5 = 400
+    app->p_CLS2D();
+    app->p_GameOver();
+    ASSERT_EQ(app->rank, 1);
+    int boxes = 0;
+    for (int i : host.Records(-3717)) {
+        const float *r = host.Record(i);
+        if (r[10] != 0 || r[11] != 125 || r[12] != 255) continue;
+        ++boxes;
+        EXPECT_EQ(r[1], 224);
+        EXPECT_EQ(r[2], 384);
+        EXPECT_EQ(r[4], 192);
+        EXPECT_EQ(r[5], 32);
+    }
+    EXPECT_EQ(boxes, 1);
+    // Measured at scale 2 the text is 408 wide (30 cells of 7, 6 narrower on balance), so it starts
+    // 102 left of the middle, one cell before its first letter; the lines are 20 apart around 400.
+    auto glyphAt = [&](char c) {
+        for (int i : host.Records(static_cast<float>(app->font))) {
+            const float *r = host.Record(i);
+            if (r[6] == c - 32 && r[4] == 2) return std::pair<float, float>(r[1], r[2]);
+        }
+        return std::pair<float, float>(-1, -1);
+    };
+    EXPECT_EQ(glyphAt('N'), std::make_pair(232.0f, 390.0f));
+    EXPECT_EQ(glyphAt('1'), std::make_pair(218.0f + 14 + 11 * 14, 410.0f));
+    EXPECT_EQ(text().find("NewHighscore1st!"), 8u); // after "GAME" and "OVER"
+}
+
 TEST_F(Scores, FanBackdropGrowsInTheGameAndShrinksInTheMenu) {
     rt_Brinefall_FadeOutStyle = 2;
     auto triangles = [&](int mode, int timer) {

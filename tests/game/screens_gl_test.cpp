@@ -84,7 +84,7 @@ class Screens : public ::testing::TestWithParam<Size> {
 };
 
 // Where the virtual screen lies in the window: device pixels per virtual pixel and the device position of
-// the virtual origin (a fight's field is centred in a window of another shape).
+// the virtual origin (the overscan border).
 struct View {
     float s, ox, oy;
     explicit View(const c_MyApp *app) : s(app->scaleX), ox(app->originX), oy(app->originY) {}
@@ -194,26 +194,20 @@ TEST_P(Screens, ShipStaysOnScreenAtEveryClamp) {
     EXPECT_EQ(app->players[App::kPlayerY] - app->camY, sh - 16);
 }
 
-// A fight plays on the design screen at every size: scaled whole into the window, centred, with black bars
-// where the window has another shape.
-TEST_P(Screens, FightFieldIsTheDesignScreenCentredBetweenBlackBars) {
+// A fight fills the window at its shape, as every screen does: the larger of the two scales on both axes,
+// the virtual screen's other side following the window, no bars and nothing cut off.
+TEST_P(Screens, FightFillsTheWindowAtItsShape) {
     startQuietFight(host, app);
     Frame f = Shot();
     const View v(app);
-    EXPECT_EQ(rt_Brinefall_jscrw, 640);
-    EXPECT_EQ(rt_Brinefall_jscrh, 480);
-    EXPECT_FLOAT_EQ(v.s, std::min(w / 640.0f, h / 480.0f));
-    EXPECT_NEAR(2 * v.ox + 640 * v.s, w, 0.01);
-    EXPECT_NEAR(2 * v.oy + 480 * v.s, h, 0.01);
-    EXPECT_TRUE(near(f.At(v.X(4), v.Y(400)), 0x000050, 12)); // the sea reaches the field's corner
-    if (v.ox >= 1) {
-        EXPECT_EQ(f.At(0, h / 2), 0u);
-        EXPECT_EQ(f.At(w - 1, h / 2), 0u);
-    }
-    if (v.oy >= 1) {
-        EXPECT_EQ(f.At(w / 2, 0), 0u);
-        EXPECT_EQ(f.At(w / 2, h - 1), 0u);
-    }
+    EXPECT_FLOAT_EQ(v.s, std::max(w / 640.0f, h / 480.0f));
+    EXPECT_EQ(v.ox, 0);
+    EXPECT_EQ(v.oy, 0);
+    EXPECT_NEAR(rt_Brinefall_jscrw * v.s, w, 0.01);
+    EXPECT_NEAR(rt_Brinefall_jscrh * v.s, h, 0.01);
+    for (int x : {0, w - 1})
+        for (int y : {h / 2, h - 1})
+            EXPECT_TRUE(near(f.At(x, y), 0x000050, 12)) << "no sea at " << x << "," << y;
 }
 
 // The remaining ships of the HUD stand 16 pixels apart at three quarters of their size: each reads as a
@@ -389,14 +383,16 @@ template <class Test> Box boxOf(const Frame &f, Test test) {
     return b;
 }
 
-// A first game ranks first: the game-over overlay shows "New Highscore" and "1st!", and both lines stay
-// inside their blue box, over the fight and then over the menu, where the screen has the window's shape.
-TEST_P(Screens, GameOverNoticeSitsInsideItsBox) {
+// A first game ranks first: the game-over overlay shows "New Highscore" and "1st!" over a blue box from
+// 0.35 to 0.65 of the screen's width, 32 high around 0.7 of its height once the bars are out, over the
+// fight and then at the same place over the menu.
+TEST_P(Screens, GameOverNoticeAndItsBoxSitWhereTheOverlayPutsThem) {
     startQuietFight(host, app);
     app->gameOver = 1;
     auto check = [&](const char *where) {
         Frame f = Shot();
         f.Save(std::string("game-over-") + where);
+        const float s = Scale(), jscrw = rt_Brinefall_jscrw, ny = 0.7f * rt_Brinefall_jscrh;
         // Under the backdrop's 0.7 of black nothing else is this blue or this green.
         const Box box = boxOf(f, [](unsigned c) {
             const int r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
@@ -407,13 +403,17 @@ TEST_P(Screens, GameOverNoticeSitsInsideItsBox) {
             return g >= 200 && r <= 170 && b <= 170;
         });
         ASSERT_GE(box.x1, 0) << where << ": no box";
-        ASSERT_GT(text.x1 - text.x0, 40 * Scale()) << where << ": no notice";
-        EXPECT_GE(text.x0, box.x0) << where;
-        EXPECT_LE(text.x1, box.x1) << where;
-        EXPECT_GE(text.y0, box.y0) << where;
-        EXPECT_LE(text.y1, box.y1) << where;
-        // centred across the screen
-        EXPECT_NEAR((box.x0 + box.x1) / 2.0, w / 2.0, 2) << where;
+        EXPECT_NEAR(box.x0, 0.35f * jscrw * s, 2) << where;
+        EXPECT_NEAR(box.x1, 0.65f * jscrw * s, 2) << where;
+        EXPECT_NEAR(box.y0, (ny - 16) * s, 2) << where;
+        EXPECT_NEAR(box.y1, (ny + 16) * s, 2) << where;
+        // The two lines stand on either side of the box's middle. The text measures 408 at scale 2 and is
+        // aligned a quarter of that left of the middle; its first letter fills the cell after that point.
+        ASSERT_GT(text.x1 - text.x0, 40 * s) << where << ": no notice";
+        EXPECT_GE(text.x0, (jscrw / 2 - 102) * s - 2) << where;
+        EXPECT_LE(text.x0, (jscrw / 2 - 102 + 14) * s) << where;
+        EXPECT_LT(text.y0, ny * s - 4 * s) << where;
+        EXPECT_GT(text.y1, ny * s + 4 * s) << where;
     };
     host.Update(30); // the bars are in place; the fight still runs under them
     ASSERT_EQ(app->gameMode, 10);

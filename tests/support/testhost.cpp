@@ -71,6 +71,9 @@ void TestHost::StartGame() {
 void TestHost::Update(int n) {
     for (int i = 0; i < n; ++i) {
         clock += msPerUpdate;
+        // Headless there is no frame to render, but the update reads the fit of the last one: work it
+        // out as the render step would.
+        if (!Window()) App()->p_FitScreen(devW, devH);
         UpdateGame();
     }
 }

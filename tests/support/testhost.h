@@ -17,12 +17,13 @@
 // game's random draws reproducible (the fight reseeds from it every update).
 //
 // Window: headless by default. The device size is `devW` x `devH` (640 x 480) and SetDeviceWindow only
-// changes those numbers; the display modes are 640 x 480 and 1024 x 768, the latter the desktop's. Pictures
-// and sounds still load (the renderer makes no textures while there is no OpenGL context), so the slots fill
-// as in the real game. Render() needs a window: call OpenWindow() first (label the test `gl`, it then runs
-// under the build's Xvfb); the device size is then the real window's, and Pixel() reads back what was drawn.
-// Keep window tests in their own test program: once a window has existed, textures are made on load, which
-// needs a context.
+// changes those numbers; before each update the virtual screen is fitted to them, as the frame rendered
+// between two updates does it. The display modes are 640 x 480 and 1024 x 768, the latter the desktop's.
+// Pictures and sounds still load (the renderer makes no textures while there is no OpenGL context), so the
+// slots fill as in the real game. Render() needs a window: call OpenWindow() first (label the test `gl`, it
+// then runs under the build's Xvfb); the device size is then the real window's, and Pixel() reads back what
+// was drawn. Keep window tests in their own test program: once a window has existed, textures are made on
+// load, which needs a context.
 //
 // Input: KeyDown/KeyUp/Char (game key codes 1 to 511), MouseMove/MouseDown/MouseUp (device pixels,
 // button 0 = left), TouchDown/TouchMove/TouchUp, Accel. Events wait in the input device until the next
