@@ -85,7 +85,7 @@ class c_HttpRequest : public Object,
     int m_held = 0;          // bytes of an unfinished UTF-8 sequence kept at the start of rbuf
     int m_headerBytes = 0;   // response header bytes received so far
     int m_bodyExpected = -1; // the answer's Content-Length; -1 when it gave none
-    bool m_finished = false; // the listener was called: late completions of the socket are ignored
+    bool m_finished = false; // finished or dropped: late completions of the socket are ignored
     bool m_pumped = false;   // registered as an event source
     std::chrono::steady_clock::time_point m_sent; // when Send was called
 
