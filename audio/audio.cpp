@@ -302,7 +302,9 @@ int gxtkAudio::SetRate(int channel, float rate) {
 // The tune is decoded on a worker thread, so that starting one costs the update no more than a look at
 // the file's headers. The channel plays (or stays paused) as the game says in the meantime, and the
 // tune starts sounding at the first audio operation after it is ready. A file that cannot be opened or
-// whose headers are unreadable gives -1 at once; one whose data turns out broken later stays silent.
+// whose opening already shows it broken (a WAV format the loader does not take, a data chunk longer
+// than the file, Ogg headers that do not parse) gives -1 at once; one whose samples turn out broken
+// later stays silent.
 int gxtkAudio::PlayMusic(String path, int flags) {
     StopMusic();
     FlushDiscarded();

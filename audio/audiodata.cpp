@@ -69,42 +69,54 @@ unsigned char *read_chunk(FILE *fp, unsigned long n) {
     return block;
 }
 
+// The header of a WAV file up to its sample data: the format chunk, which must come first and describe
+// PCM the loader takes, then any chunks before "data". The file is left at the first sample byte.
+struct WavHeader {
+    unsigned chans = 0;
+    int bytes = 0; // per sample
+    unsigned long rate = 0;
+    unsigned long dataLength = 0;
+};
+
+bool read_wav_header(FILE *fp, WavHeader &wav) {
+    char tag[4];
+    unsigned long size = 0;
+    if (!read_tag(fp, tag) || !tag_is(tag, "RIFF") || !read_u32(fp, &size)) return false;
+    if (!read_tag(fp, tag) || !tag_is(tag, "WAVE")) return false;
+
+    unsigned long fmtLength = 0;
+    if (!read_tag(fp, tag) || !tag_is(tag, "fmt ") || !read_u32(fp, &fmtLength)) return false;
+    if (fmtLength < 16) return false;
+    unsigned formatTag = 0, blockAlign = 0, bits = 0;
+    unsigned long byteRate = 0;
+    if (!read_u16(fp, &formatTag) || !read_u16(fp, &wav.chans) || !read_u32(fp, &wav.rate) ||
+        !read_u32(fp, &byteRate) || !read_u16(fp, &blockAlign) || !read_u16(fp, &bits))
+        return false;
+    if (formatTag != 1) return false;
+    wav.bytes = static_cast<int>(bits / 8);
+    // Without channels or whole bytes per sample there is no frame size to divide by.
+    if (wav.chans == 0 || wav.bytes == 0 || wav.rate > static_cast<unsigned long>(INT_MAX)) return false;
+    if (!skip_chunk(fp, fmtLength - 16)) return false;
+
+    for (;;) {
+        if (!read_tag(fp, tag) || !read_u32(fp, &wav.dataLength)) return false;
+        if (tag_is(tag, "data")) return true;
+        if (!skip_chunk(fp, wav.dataLength)) return false;
+    }
+}
+
 } // namespace
 
 unsigned char *LoadWAV(FILE *fp, int *length, int *channels, int *format, int *hertz) {
-    char tag[4];
-    unsigned long size = 0;
-    if (!read_tag(fp, tag) || !tag_is(tag, "RIFF") || !read_u32(fp, &size)) return nullptr;
-    if (!read_tag(fp, tag) || !tag_is(tag, "WAVE")) return nullptr;
-
-    unsigned long fmtLength = 0;
-    if (!read_tag(fp, tag) || !tag_is(tag, "fmt ") || !read_u32(fp, &fmtLength)) return nullptr;
-    if (fmtLength < 16) return nullptr;
-    unsigned formatTag = 0, chans = 0, blockAlign = 0, bits = 0;
-    unsigned long rate = 0, byteRate = 0;
-    if (!read_u16(fp, &formatTag) || !read_u16(fp, &chans) || !read_u32(fp, &rate) ||
-        !read_u32(fp, &byteRate) || !read_u16(fp, &blockAlign) || !read_u16(fp, &bits))
-        return nullptr;
-    if (formatTag != 1) return nullptr;
-    int bytes = static_cast<int>(bits / 8);
-    // Without channels or whole bytes per sample there is no frame size to divide by.
-    if (chans == 0 || bytes == 0 || rate > static_cast<unsigned long>(INT_MAX)) return nullptr;
-    if (!skip_chunk(fp, fmtLength - 16)) return nullptr;
-
-    for (;;) {
-        unsigned long chunkLength = 0;
-        if (!read_tag(fp, tag) || !read_u32(fp, &chunkLength)) return nullptr;
-        if (tag_is(tag, "data")) {
-            unsigned char *data = read_chunk(fp, chunkLength);
-            if (!data) return nullptr;
-            *length = static_cast<int>(chunkLength / (chans * bytes));
-            *channels = static_cast<int>(chans);
-            *format = bytes;
-            *hertz = static_cast<int>(rate);
-            return data;
-        }
-        if (!skip_chunk(fp, chunkLength)) return nullptr;
-    }
+    WavHeader wav;
+    if (!read_wav_header(fp, wav)) return nullptr;
+    unsigned char *data = read_chunk(fp, wav.dataLength);
+    if (!data) return nullptr;
+    *length = static_cast<int>(wav.dataLength / (wav.chans * wav.bytes));
+    *channels = static_cast<int>(wav.chans);
+    *format = wav.bytes;
+    *hertz = static_cast<int>(wav.rate);
+    return data;
 }
 
 namespace {
@@ -208,10 +220,11 @@ bool AudioHeadersReadable(FILE *fp, AudioKind kind) {
     if (!fp) return false;
     bool ok = false;
     if (kind == AudioKind::Wav) {
-        char riff[4], wave[4], fmt[4];
-        unsigned long size = 0;
-        ok = read_tag(fp, riff) && tag_is(riff, "RIFF") && read_u32(fp, &size) && read_tag(fp, wave) &&
-             tag_is(wave, "WAVE") && read_tag(fp, fmt) && tag_is(fmt, "fmt ");
+        // A format the loader takes, and sample data that the file really holds.
+        WavHeader wav;
+        long at = read_wav_header(fp, wav) ? std::ftell(fp) : -1;
+        long end = at >= 0 && std::fseek(fp, 0, SEEK_END) == 0 ? std::ftell(fp) : -1;
+        ok = at >= 0 && end >= at && wav.dataLength <= static_cast<unsigned long>(end - at);
     } else if (kind == AudioKind::Ogg) {
         OggVorbis_File vf;
         ov_callbacks io = {ogg_read, nullptr, nullptr, nullptr};

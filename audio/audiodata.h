@@ -22,5 +22,5 @@ AudioKind AudioKindOf(String path);
 unsigned char *DecodeAudio(FILE *fp, AudioKind kind, int *length, int *channels, int *format, int *hertz,
                            const std::atomic<bool> *stop = nullptr);
 // A quick look at the file's headers (no sample data): true when the decoder of `kind` can start on
-// it. The file is put back at its start.
+// it, and a WAV file's sample data fits in the file. The file is put back at its start.
 bool AudioHeadersReadable(FILE *fp, AudioKind kind);

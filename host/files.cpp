@@ -192,7 +192,9 @@ Refusal check_replace(const std::string &target) {
 
 // Removes the temporary files that earlier saves of `target` left behind when their process died
 // between creating and renaming them. A save holds a lock on its temporary file while it works, and
-// the lock goes with the process, so a file whose lock can be taken belongs to nobody any more.
+// the lock goes with the process, so a file whose lock can be taken belongs to nobody any more. The
+// candidates are opened without waiting: anyone who may write to the folder can plant a named pipe
+// under such a name.
 void remove_leftovers(const std::string &target) {
     size_t slash = target.rfind('/');
     std::string dir = folder_of(target);
@@ -206,21 +208,52 @@ void remove_leftovers(const std::string &target) {
             name.compare(name.size() - 4, 4, ".tmp") != 0)
             continue;
         std::string path = dir + "/" + name;
-        int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) continue;
         struct stat st;
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
             unlink(path.c_str());
         close(fd);
     }
     closedir(d);
 }
 
+// Writes the whole of `bytes` at the start of `fd`; false on any shortfall (errno says why).
+bool write_all(int fd, const std::string &bytes) {
+    for (size_t at = 0; at < bytes.size();) {
+        ssize_t n = pwrite(fd, bytes.data() + at, bytes.size() - at, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        at += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Without the right to make files in the save's folder there is no temporary file to rename, so a
+// state file the player may write (check_replace said so) is written in place. Its room is taken
+// before the first byte changes: a full disk or a size limit leaves the previous save as it was.
+int save_in_place(const std::string &target, const std::string &bytes) {
+    int fd = open_regular(target.c_str(), O_WRONLY | O_NOFOLLOW);
+    if (fd < 0) return -1;
+    flock(fd, LOCK_EX); // another game saving here at the same moment waits its turn
+    int err = bytes.empty() ? 0 : posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    bool ok = err != ENOSPC && err != EDQUOT && err != EFBIG;
+    if (!ok) errno = err;
+    ok = ok && write_all(fd, bytes);
+    ok = ok && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    ok = ok && fsync(fd) == 0;
+    err = errno;
+    close(fd);
+    errno = err;
+    return ok ? 0 : -2;
+}
+
 } // namespace
 
 // The new state goes to a temporary file beside the old one, reaches the disk, and only then replaces
 // it by rename: a failure at any step leaves the previous save as it was. errno tells why a save failed.
-// A state file that is refused (see check_replace) is never replaced.
+// A state file that is refused (see check_replace) is never replaced. Where the folder takes no new
+// file, the state file is written in place instead.
 int RtGame::SaveState(String state) {
     framelog::Note(framelog::kSave);
     String file = PathToFilePath(String(rt_state_file_name));
@@ -237,13 +270,21 @@ int RtGame::SaveState(String state) {
     }
     std::string dir = folder_of(target);
     remove_leftovers(target);
+    std::string bytes = state.ToUtf8();
 
     std::string temp;
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 8; ++tries) {
         temp = target + ".XXXXXX.tmp";
         fd = mkstemps(temp.data(), 4);
-        if (fd < 0) return -1;
+        if (fd < 0) {
+            int err = errno;
+            struct stat st;
+            if ((err == EACCES || err == EPERM) && stat(target.c_str(), &st) == 0)
+                return save_in_place(target, bytes);
+            errno = err;
+            return -1;
+        }
         // Locked from the start; a cleaner that took the file in the moment before is told by the
         // missing link, and the save starts again with a new name.
         struct stat st;
@@ -271,13 +312,12 @@ int RtGame::SaveState(String state) {
         errno = err;
         return -1;
     }
-    std::string bytes = state.ToUtf8();
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
     ok = std::fflush(fp) == 0 && ok;
     ok = fsync(fileno(fp)) == 0 && ok;
     if (ok && std::rename(temp.c_str(), target.c_str()) == 0) {
         std::fclose(fp);
-        int dirfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int dirfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
         if (dirfd >= 0) {
             fsync(dirfd);
             close(dirfd);

@@ -136,6 +136,7 @@ void c_HttpRequest::p_Open(String req, String url, c_IOnHttpRequestComplete *onC
     m_bytesReceived = 0;
     m_held = 0;
     m_headerBytes = 0;
+    m_bodyExpected = -1;
     m_receiveAt = 0;
     m_finished = false;
     gc_assign(m_header, (new c_StringStack)->m_new());
@@ -196,9 +197,14 @@ void c_HttpRequest::p_ReceiveMore(int offset) {
 void c_HttpRequest::p_OnReceiveComplete(c_DataBuffer *data, int offset, int count, c_Socket *source) {
     // A request that has finished (out of time, say) ignores what its closed socket still delivers.
     if (m_finished || source != m_socket) return;
-    // The server closing the connection ends the answer; so does a socket error.
+    // The server closing the connection ends the answer. One cut short (by a reset, or before its
+    // Content-Length was reached) failed: part of an answer must not pass for all of it.
     if (count <= 0) {
-        p_Finish();
+        bool whole = m_bodyExpected >= 0 ? m_bytesReceived >= m_bodyExpected : count == 0;
+        if (m_response && !whole)
+            p_Fail();
+        else
+            p_Finish();
         return;
     }
     if (m_response) {
@@ -259,6 +265,16 @@ bool c_HttpRequest::p_EndHeader() {
         return false;
     }
     m_status = parts[1].ToInt();
+    for (int i = 1; i < m_header->p_Length2() && m_bodyExpected < 0; ++i) {
+        String line = m_header->p_Get(i);
+        if (!line.ToUpper().StartsWith(String("CONTENT-LENGTH:"))) continue;
+        String value = trim(line.Slice(15));
+        // Digits only, and few enough for an int; anything else says nothing about the length.
+        bool digits = value.Length() > 0 && value.Length() <= 9;
+        for (int k = 0; digits && k < value.Length(); ++k)
+            digits = value[k] >= '0' && value[k] <= '9';
+        if (digits) m_bodyExpected = value.ToInt();
+    }
     gc_assign(m_response, (new c_StringStack)->m_new());
     return true;
 }
@@ -274,8 +290,7 @@ void c_HttpRequest::p_TakeBody(int from, int end) {
     p_ReceiveMore(cut);
 }
 
-// An answer over the size cap or a request out of time: it finishes as failed, with no status and no
-// text.
+// An answer over the size cap or cut short: it finishes as failed, with no status and no text.
 void c_HttpRequest::p_Fail() {
     m_status = -1;
     m_response = nullptr;
@@ -298,9 +313,16 @@ void c_HttpRequest::p_Finish() {
     if (m_onComplete) m_onComplete->p_OnHttpRequestComplete(this);
 }
 
+// Out of time: the request lets go of its socket (and so of the socket's threads) and of its listener,
+// which is never called. To the game it is a request that never completed.
+void c_HttpRequest::p_Drop() {
+    m_onComplete = nullptr;
+    p_Fail();
+}
+
 void c_HttpRequest::p_UpdateAsyncEvents() {
     if (m_finished || m_timeout <= 0) return;
-    if (std::chrono::steady_clock::now() - m_sent >= std::chrono::milliseconds(m_timeout)) p_Fail();
+    if (std::chrono::steady_clock::now() - m_sent >= std::chrono::milliseconds(m_timeout)) p_Drop();
 }
 
 void c_HttpRequest::mark() {

@@ -1,6 +1,6 @@
 // URLs and a minimal HTTP/1.0 client on the asynchronous sockets: one request, one connection, the
-// answer read until the server closes (or the request's time runs out), the listener called on the
-// main thread.
+// answer read until the server closes, the listener called on the main thread. A request whose time
+// runs out is dropped without a word to its listener.
 #pragma once
 #include <chrono>
 
@@ -67,7 +67,8 @@ class c_HttpRequest : public Object,
     void p_Open(String req, String url, c_IOnHttpRequestComplete *onComplete);
     void p_Send();
     void p_Send2(String data, String mimeType, String encoding);
-    // Applies to the request in flight too; past it the request finishes as failed (status -1, no text).
+    // Applies to the request in flight too. Past it the request lets go of its connection and never
+    // completes: the listener is not called.
     void p_SetTimeout(int milliseconds) { m_timeout = milliseconds; }
     int p_Status() { return m_status; }
     String p_ResponseText() { return m_responseText; }
@@ -83,7 +84,8 @@ class c_HttpRequest : public Object,
   private:
     int m_held = 0;          // bytes of an unfinished UTF-8 sequence kept at the start of rbuf
     int m_headerBytes = 0;   // response header bytes received so far
-    bool m_finished = false; // the listener was called: late completions of the socket are ignored
+    int m_bodyExpected = -1; // the answer's Content-Length; -1 when it gave none
+    bool m_finished = false; // finished or dropped: late completions of the socket are ignored
     bool m_pumped = false;   // registered as an event source
     std::chrono::steady_clock::time_point m_sent; // when Send was called
 
@@ -91,4 +93,5 @@ class c_HttpRequest : public Object,
     bool p_EndHeader();
     void p_TakeBody(int from, int end);
     void p_Fail();
+    void p_Drop();
 };

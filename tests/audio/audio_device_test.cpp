@@ -59,6 +59,33 @@ TEST_F(AudioDevice, MusicStateFollowsPlayPauseResumeAndTheEnd) {
     EXPECT_NE(source_state(source), AL_PLAYING);
 }
 
+// A tune whose opening already shows it broken is refused at once, before any decoding: a WAV format
+// the loader does not take, a data chunk longer than the file, Ogg headers cut short.
+TEST_F(AudioDevice, MusicBrokenFromItsOpeningIsRefusedAtOnce) {
+    Bytes pcm = sine(2205, 1, 16, 22050, 440, 0.5);
+    Bytes fmt = chunk("fmt ", fmt_body(1, 1, 22050, 16));
+    std::string ogg = dir.file("tune.ogg");
+    ASSERT_TRUE(ogg_encode(tone("tune.wav", 0.2), ogg));
+    Bytes cut;
+    for (FILE *fp = std::fopen(ogg.c_str(), "rb"); fp; fp = (std::fclose(fp), nullptr))
+        for (int c; cut.size() < 200 && (c = std::fgetc(fp)) != EOF;)
+            cut.push_back(static_cast<uint8_t>(c));
+    const std::string broken[] = {
+        dir.write("float.wav", riff({chunk("fmt ", fmt_body(3, 1, 22050, 32)), chunk("data", pcm)})),
+        dir.write("long.wav", riff({fmt, chunk("data", pcm, pcm.size() + 2)})),
+        dir.write("silent.wav", riff({chunk("fmt ", fmt_body(1, 0, 22050, 16)), chunk("data", pcm)})),
+        dir.write("cut.ogg", cut),
+    };
+    for (const std::string &path : broken) {
+        ASSERT_EQ(rt_audio_PlayMusic(String(ogg.c_str()), 1), 0);
+        EXPECT_EQ(rt_audio_PlayMusic(String(path.c_str()), 1), -1) << path;
+        EXPECT_FALSE(audio->MusicDecoding()) << path;
+        EXPECT_EQ(rt_audio_MusicState(), 0) << path;
+    }
+    std::string fine = dir.write("fine.wav", riff({fmt, chunk("data", pcm)}));
+    EXPECT_EQ(rt_audio_PlayMusic(String(fine.c_str()), 0), 0);
+}
+
 // Music is decoded on a worker; until it is ready the channel follows the game as if it sounded.
 TEST_F(AudioDevice, MusicStillDecodingFollowsPauseStopAndSuspend) {
     struct Host : FileHost {

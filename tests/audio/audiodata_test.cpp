@@ -23,6 +23,14 @@ void load(Decoded &d, const std::string &path) {
     std::fclose(fp);
 }
 
+// What PlayMusic looks at before it hands a file to the worker.
+bool headers_readable(const std::string &path, AudioKind kind) {
+    FILE *fp = std::fopen(path.c_str(), "rb");
+    bool ok = fp && AudioHeadersReadable(fp, kind) && std::ftell(fp) == 0;
+    if (fp) std::fclose(fp);
+    return ok;
+}
+
 TEST(WavReader, ReadsPlainPcmAndItsLayout) {
     TempDir dir;
     Bytes pcm = sine(100, 1, 16, 22050, 440, 0.5);
@@ -53,6 +61,7 @@ TEST(WavReader, SkipsLongFormatChunksAndChunksBeforeTheData) {
                        chunk("fact", Bytes(4, 7)), chunk("data", pcm)});
     Decoded d;
     load(d, dir.write("extras.wav", file));
+    EXPECT_TRUE(headers_readable(dir.path + "/extras.wav", AudioKind::Wav));
     ASSERT_NE(d.data, nullptr);
     EXPECT_EQ(d.length, 64);
     EXPECT_EQ(d.channels, 2);
@@ -72,7 +81,8 @@ TEST(WavReader, ExtensionIsMatchedWithoutRegardToCase) {
     EXPECT_EQ(LoadAudioFile(nullptr, String("x.wav"), &n, &n, &n, &n), nullptr);
 }
 
-// Every one of these is refused the same way: no block, no crash.
+// Every one of these is refused the same way: no block, no crash. Each already shows in the headers,
+// so a tune made of one is refused before any decoding starts.
 TEST(WavReader, RejectsMalformedFiles) {
     Bytes pcm = sine(32, 1, 16, 22050, 440, 0.5);
     Bytes fmt = chunk("fmt ", fmt_body(1, 1, 22050, 16));
@@ -108,8 +118,10 @@ TEST(WavReader, RejectsMalformedFiles) {
     int i = 0;
     for (auto &c : cases) {
         Decoded d;
-        load(d, dir.write("bad" + std::to_string(i++) + ".wav", c.file));
+        std::string path = dir.write("bad" + std::to_string(i++) + ".wav", c.file);
+        load(d, path);
         EXPECT_EQ(d.data, nullptr) << c.why;
+        EXPECT_FALSE(headers_readable(path, AudioKind::Wav)) << c.why;
     }
 }
 

@@ -1,4 +1,5 @@
 // The housecall against a real server on 127.0.0.1: the exact request, and what the answer switches.
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -64,6 +65,33 @@ TEST_F(Housecall, AFailedRequestReportsMinusOne) {
     ASSERT_EQ(app->houseDone, 1);
     EXPECT_EQ(rt_Brinefall_J_On_Able, 0);
     EXPECT_NE(printed.find("Http GET complete! -1\n"), std::string::npos);
+}
+
+// A server that never answers: once the request's time runs out its connection closes, and the
+// request never completes, so the reply stays "N/A".
+TEST_F(Housecall, ARequestThatNeverCompletesLeavesTheReplyAtNA) {
+    std::atomic<bool> closed{false};
+    LocalServer server([&](int fd) {
+        testnet::read_request(fd);
+        closed = testnet::wait_closed(fd);
+    });
+    rt_Brinefall_J_On_Able = 0;
+    testing::internal::CaptureStdout();
+    app->p_GetURL(server.url("/housecall.php"), String("hello=1"));
+    app->httpReq->p_SetTimeout(200);
+    for (int i = 0; i < testnet::kWaitMs && !closed; ++i) {
+        host.Update();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    server.join();
+    for (int i = 0; i < 20; ++i)
+        host.Update();
+    printed = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(closed.load());
+    EXPECT_EQ(app->houseDone, 0);
+    EXPECT_EQ(app->houseReply.ToUtf8(), "N/A");
+    EXPECT_EQ(rt_Brinefall_J_On_Able, 0);
+    EXPECT_EQ(printed.find("Http GET complete!"), std::string::npos) << printed;
 }
 
 TEST_F(Housecall, StartUpSendsNothingWhileTheSwitchIsOff) {

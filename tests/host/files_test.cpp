@@ -144,22 +144,51 @@ void drop_root() {
     if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
 }
 
-TEST_F(InTempDir, UnwritableDirectoryRefusesAndKeepsTheOldSave) {
-    write_file(".zindlestate", "old save");
-    chmod(".zindlestate", 0666); // the file itself could be written in place
-    chmod(dir.c_str(), 0555);
-    ChildResult r = run_child([&] {
-        drop_root();
-        RtGame child;
-        std::printf("%d", child.SaveState(String("new save")));
-        std::fflush(stdout);
-        _exit(0);
-    });
-    chmod(dir.c_str(), 0700);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "-1");
-    EXPECT_EQ(read_file(".zindlestate"), "old save");
-    EXPECT_EQ(Entries(), std::vector<std::string>{".zindlestate"});
+// Where the folder takes no temporary file, a state file the player may write is written in place:
+// the save lands whole, keeps its file and permissions, and one that cannot get its room (here a size
+// limit) leaves the previous save as it was. Without a file to write into, nothing is saved.
+TEST_F(InTempDir, UnwritableFolderSavesInPlace) {
+    struct Case {
+        std::string old, save, want;
+        int result;
+        rlim_t limit = RLIM_INFINITY;
+    } cases[] = {
+        {"old save with more bytes", "new save", "new save", 0},
+        {"old", "a longer new save", "a longer new save", 0},
+        {"old save", std::string(5000, 'n'), "old save", -2, 1000},
+        {"", "", "", -1}, // no state file yet
+    };
+    for (const Case &c : cases) {
+        unlink(".zindlestate");
+        if (!c.old.empty()) write_file(".zindlestate", c.old);
+        chmod(".zindlestate", 0646);
+        struct stat before {};
+        stat(".zindlestate", &before);
+        chmod(dir.c_str(), 0555);
+        ChildResult r = run_child([&] {
+            drop_root();
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit lim{c.limit, c.limit};
+            setrlimit(RLIMIT_FSIZE, &lim);
+            RtGame child;
+            int saved = child.SaveState(String(c.save.c_str()));
+            std::printf("%d %s", saved, saved ? std::strerror(errno) : "");
+            std::fflush(stdout);
+            _exit(0);
+        });
+        chmod(dir.c_str(), 0700);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.substr(0, r.out.find(' ')), std::to_string(c.result)) << c.old << ": " << r.out;
+        EXPECT_EQ(read_file(".zindlestate"), c.want) << c.old;
+        struct stat after {};
+        stat(".zindlestate", &after);
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.old;
+        EXPECT_EQ(after.st_mode, before.st_mode) << c.old;
+        EXPECT_EQ(Entries().size(), c.old.empty() ? 0u : 1u) << c.old;
+        if (c.result == -1) {
+            EXPECT_NE(r.out.find("Permission denied"), std::string::npos) << r.out;
+        }
+    }
 }
 
 // A state file that cannot be read whole, or that is not the player's to write, is left exactly as it
@@ -253,6 +282,32 @@ TEST_F(InTempDir, SaveFollowsOnlyLinksItsOwnerMayPlantInASharedFolder) {
         EXPECT_TRUE(S_ISLNK(st.st_mode)) << owner;
         unlink(".zindlestate");
     }
+}
+
+// Another user's named pipe under a leftover's name, in a shared sticky folder such as /tmp, never
+// makes the save wait: the save lands and the pipe stays where it is.
+TEST_F(InTempDir, PlantedPipeAmongTheLeftoversNeverBlocksTheSave) {
+    chmod(dir.c_str(), 01777);
+    const char *pipe = ".zindlestate.AAAAAA.tmp";
+    ASSERT_EQ(mkfifo(pipe, 0644), 0);
+    chmod(pipe, 0644);
+    if (geteuid() == 0) {
+        ASSERT_EQ(lchown(pipe, 65533, 65533), 0); // planted by another user
+    }
+    ChildResult r = run_child([&] {
+        alarm(30); // a save that blocks ends the child instead of hanging the suite
+        drop_root();
+        RtGame child;
+        std::printf("%d", child.SaveState(String("new save")));
+        std::fflush(stdout);
+        _exit(0);
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "0");
+    EXPECT_EQ(read_file(".zindlestate"), "new save");
+    struct stat st;
+    ASSERT_EQ(lstat(pipe, &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 // A replacing save keeps the permissions the player gave the file.
