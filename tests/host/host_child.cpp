@@ -1,7 +1,7 @@
 // A small program on the real start-up path: its own game initialiser and main, and a delegate that
 // prints the events it gets. The close key ends it the way the application frame does; with
 // HOST_CHILD_FULLSCREEN set it goes full screen at the desktop's size first, and F4 ends it as the game's
-// quit does, E as a runtime error and S as a fault.
+// quit does, E as a runtime error, S as a fault, and B blocks the main thread for good.
 #define GLFW_EXPOSE_NATIVE_X11
 #include <GLFW/glfw3.h>
 #include <GLFW/glfw3native.h>
@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 #include "desktop/glfw_game.h"
 
@@ -33,6 +34,11 @@ class PrintingDelegate : public RtGameDelegate {
         if (data == 416 || data == 432 || data == 115) rtError(String());
         if (data == 'E') rtError(String("asked for"));
         if (data == 'S') std::raise(SIGFPE);
+        if (data == 'B') { // a main thread stuck for good, as in an open that never returns
+            rtPrint(String("blocked"));
+            for (;;)
+                pause();
+        }
     }
 };
 
