@@ -100,7 +100,8 @@ class RtGlfwGame : public RtGame {
     void ReleaseHeldKeys();
     // Whether the key (a GLFW token) is the one the host released itself and the player still holds.
     bool HeldThroughWindowChange(int glfwKey) const;
-    // Whether the data folder beside the program can be reached; says why not on the terminal.
+    // Whether the program knows its own folder and can reach the data folder beside it; says why not on
+    // the terminal.
     static bool DataFolderReadable();
     // Player pad mappings from SDL_GAMECONTROLLERCONFIG, the variable most Linux games read.
     static void LoadPadMappings();

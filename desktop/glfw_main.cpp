@@ -39,8 +39,8 @@ int RtZindleGame::Main(int argc, char **argv) {
         std::exit(-1);
     }
     // Every way out ends the window system: the quit keys, the close button and runtime errors end
-    // through exit, a termination signal through the main loop and then exit, a fatal signal in its
-    // handler.
+    // through exit, a termination signal through the main loop and then exit (or, when the loop is
+    // stuck, in the handler that interrupts it), a fatal signal in its handler.
     main_thread = pthread_self();
     std::atexit(end_window_system);
     rtSetFatalSignalCleanup(end_window_system);

@@ -13,12 +13,16 @@
 
 #include "desktop/glfw_game.h"
 
-// The running program's file name, as the bytes the system gives; empty when it cannot tell.
-static std::string program_file() {
+// The running program's file name, as the bytes the system gives; empty when it cannot tell (a name
+// longer than the system's path limit, say), with the reason in `err`.
+static std::string program_file(int *err = nullptr) {
     std::vector<char> buf(PATH_MAX);
     for (;;) {
         ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
-        if (n < 0) return std::string();
+        if (n < 0) {
+            if (err) *err = errno;
+            return std::string();
+        }
         if (static_cast<size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<size_t>(n));
         buf.resize(buf.size() * 2);
     }
@@ -43,13 +47,20 @@ void RtGlfwGame::FillAppPath() {
 }
 
 bool RtGlfwGame::DataFolderReadable() {
-    std::string exe = program_file();
-    std::string dir = exe.substr(0, exe.rfind('/') + 1) + "data"; // as "zindle://data/" resolves
+    int err = ENOENT;
+    std::string exe = program_file(&err);
+    size_t slash = exe.rfind('/');
+    // Without it every path the game opens would be wrong, and its first use would end the game.
+    if (slash == std::string::npos) {
+        rt_host_Say(std::string("Cannot find the program's own folder (") + std::strerror(err) + ")");
+        return false;
+    }
+    std::string dir = exe.substr(0, slash + 1) + "data"; // as "zindle://data/" resolves
     struct stat st;
-    int err = stat(dir.c_str(), &st) != 0      ? errno
-              : !S_ISDIR(st.st_mode)           ? ENOTDIR
-              : access(dir.c_str(), X_OK) != 0 ? errno
-                                               : 0;
+    err = stat(dir.c_str(), &st) != 0      ? errno
+          : !S_ISDIR(st.st_mode)           ? ENOTDIR
+          : access(dir.c_str(), X_OK) != 0 ? errno
+                                           : 0;
     if (err) rt_host_Say("Cannot read the game's data folder " + dir + " (" + std::strerror(err) + ")");
     return err == 0;
 }

@@ -1,5 +1,6 @@
 // The real program under conditions a player's machine may have: no data folder, an odd folder name,
 // a damaged or unusable state file, no sound device, and the window losing and regaining the focus.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +59,48 @@ TEST_F(Robustness, EndsWithAMessageWithoutItsDataFolder) {
     ASSERT_TRUE(game_->Proc().WaitExit(30)) << "the game runs without reading its data";
     EXPECT_EQ(game_->Proc().ExitStatus(), 255);
     EXPECT_NE(game_->Stderr().find("(Permission denied)"), std::string::npos) << game_->Stderr();
+}
+
+// A program folder deeper than the system's path limit (4,096 bytes) cannot be named by the system, so
+// the game has no folder of its own: it says so and ends before any window, even with a `data` folder
+// in the folder it starts in. The folder is reached through two links, each shorter than the limit.
+TEST_F(Robustness, EndsWithAMessageWithoutAFolderOfItsOwn) {
+    TempDir top("deep");
+    const std::string part(250, 'd');
+    int fd = open(top.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::string half, hop = "first";
+    for (int depth = 0; depth < 20; ++depth) {
+        ASSERT_EQ(mkdirat(fd, part.c_str(), 0755), 0) << depth;
+        int sub = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(fd);
+        ASSERT_GE((fd = sub), 0);
+        half += (half.empty() ? "" : "/") + part;
+        if (depth == 9) { // each link names ten levels, about 2,500 bytes
+            ASSERT_EQ(symlink((top.Path() + "/" + half).c_str(), (top / hop).c_str()), 0);
+            half.clear();
+            hop = "second";
+        }
+    }
+    close(fd);
+    ASSERT_EQ(symlink((top / "first/" + half).c_str(), (top / "second").c_str()), 0);
+    std::string deep = top / "second";
+    std::filesystem::copy_file(BuiltGame(), deep + "/tidecrawler");
+    std::filesystem::create_directory_symlink(std::string(TIDE_BINARY_DIR) + "/data", deep + "/data");
+
+    Launch l;
+    l.workDir = deep;
+    l.program = "./tidecrawler";
+    ASSERT_TRUE(game_->Start(l));
+    bool ended = game_->Proc().WaitExit(30);
+    // The folder is deeper than std::filesystem can remove.
+    EXPECT_EQ(system(("rm -rf " + top.Path() + "/*").c_str()), 0);
+    ASSERT_TRUE(ended) << "the game runs without a folder of its own";
+    EXPECT_EQ(game_->Proc().ExitStatus(), 255) << game_->Stderr();
+    EXPECT_NE(game_->Stderr().find("Cannot find the program's own folder (File name too long)"),
+              std::string::npos)
+        << game_->Stderr();
+    EXPECT_EQ(game_->Stdout().find("glfwInit"), std::string::npos) << "it got as far as the window system";
 }
 
 // File names are bytes: a folder named with a character beyond 16 bits and bytes that are not UTF-8

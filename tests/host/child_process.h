@@ -13,7 +13,9 @@
 
 class ChildProcess {
   public:
-    std::string out; // everything read so far, standard output and error together
+    std::string out;   // everything read so far, standard output and error together
+    std::string cwd;   // the folder it starts in, when set
+    int killed_by = 0; // after Finish: the signal that ended it, if one did
 
     // env: extra "NAME=value" entries; unset: names removed from the inherited environment.
     bool Start(const std::string &program, const std::vector<std::string> &env = {},
@@ -40,6 +42,7 @@ class ChildProcess {
         posix_spawn_file_actions_adddup2(&fa, fds[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&fa, fds[1], STDERR_FILENO);
         posix_spawn_file_actions_addclose(&fa, fds[0]);
+        if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str());
         int rc = posix_spawn(&pid_, prog.c_str(), &fa, nullptr, argv, envp.data());
         posix_spawn_file_actions_destroy(&fa);
         close(fds[1]);
@@ -72,7 +75,8 @@ class ChildProcess {
         }
     }
 
-    // Reads to the end and reaps the child: its exit status, or -1 when it was killed or timed out.
+    // Reads to the end and reaps the child: its exit status, or -1 when it was killed (see killed_by) or
+    // timed out.
     int Finish(double seconds = 10) {
         auto end = Deadline(seconds);
         while (ReadSome(end)) {
@@ -89,6 +93,7 @@ class ChildProcess {
             return -1;
         }
         pid_ = -1;
+        killed_by = WIFSIGNALED(st) ? WTERMSIG(st) : 0;
         return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }
 

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -88,6 +89,62 @@ inline bool x11_ensure_mode(Display *dpy, int width, int height) {
     if (out) XRRFreeOutputInfo(out);
     XRRFreeScreenResources(res);
     return found;
+}
+
+// The mode of the first output's CRTC as "WxH@Hz", or "" when there is none.
+inline std::string current_mode(Display *dpy) {
+    XRRScreenResources *res = XRRGetScreenResources(dpy, DefaultRootWindow(dpy));
+    if (!res) return "";
+    std::string text;
+    XRRCrtcInfo *crtc = res->ncrtc > 0 ? XRRGetCrtcInfo(dpy, res, res->crtcs[0]) : nullptr;
+    for (int i = 0; crtc && i < res->nmode; ++i) {
+        const XRRModeInfo &m = res->modes[i];
+        if (m.id != crtc->mode) continue;
+        long rate =
+            m.hTotal && m.vTotal ? std::lround(double(m.dotClock) / (double(m.hTotal) * m.vTotal)) : 0;
+        text = std::to_string(m.width) + "x" + std::to_string(m.height) + "@" + std::to_string(rate);
+    }
+    if (crtc) XRRFreeCrtcInfo(crtc);
+    XRRFreeScreenResources(res);
+    return text;
+}
+
+// Adds a mode of the given size and rate to the first output, as `xrandr --newmode` and `--addmode` do.
+inline RRMode add_mode(Display *dpy, int width, int height, int rate) {
+    XRRScreenResources *res = XRRGetScreenResources(dpy, DefaultRootWindow(dpy));
+    if (!res || res->noutput < 1) return 0;
+    std::string name = std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(rate);
+    XRRModeInfo mode;
+    std::memset(&mode, 0, sizeof mode);
+    mode.width = static_cast<unsigned>(width);
+    mode.height = static_cast<unsigned>(height);
+    mode.hTotal = static_cast<unsigned>(width);
+    mode.vTotal = static_cast<unsigned>(height);
+    mode.dotClock = static_cast<unsigned long>(width) * static_cast<unsigned long>(height) * rate;
+    mode.name = name.data();
+    mode.nameLength = static_cast<unsigned>(name.size());
+    RRMode id = XRRCreateMode(dpy, DefaultRootWindow(dpy), &mode);
+    XRRAddOutputMode(dpy, res->outputs[0], id);
+    XSync(dpy, False);
+    XRRFreeScreenResources(res);
+    return id;
+}
+
+// Switches the first output to the mode, as `xrandr --output ... --mode` does.
+inline bool set_mode(Display *dpy, RRMode mode) {
+    XRRScreenResources *res = XRRGetScreenResources(dpy, DefaultRootWindow(dpy));
+    if (!res || res->ncrtc < 1 || res->noutput < 1) return false;
+    Status st =
+        XRRSetCrtcConfig(dpy, res, res->crtcs[0], CurrentTime, 0, 0, mode, RR_Rotate_0, res->outputs, 1);
+    XSync(dpy, False);
+    XRRFreeScreenResources(res);
+    return st == RRSetConfigSuccess;
+}
+
+inline bool wait_for_mode(Display *dpy, const std::string &mode) {
+    for (int i = 0; i < 1000 && current_mode(dpy) != mode; ++i)
+        usleep(10000);
+    return current_mode(dpy) == mode;
 }
 
 // A clock that moves only when the loop sleeps: every frame then runs exactly the updates that are due,
