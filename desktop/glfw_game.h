@@ -88,6 +88,7 @@ class RtGlfwGame : public RtGame {
     static void OnMousePos(GLFWwindow *window, double x, double y);
     static void OnWindowClose(GLFWwindow *window);
     static void OnWindowSize(GLFWwindow *window, int width, int height);
+    static void OnFramebufferSize(GLFWwindow *window, int width, int height);
     static void OnWindowFocus(GLFWwindow *window, int focused);
     static void OnWindowIconify(GLFWwindow *window, int iconified);
     static int TransKey(int glfwKey); // GLFW key token -> game key code (0 when none)
@@ -100,6 +101,10 @@ class RtGlfwGame : public RtGame {
     void ReleaseHeldKeys();
     // Whether the key (a GLFW token) is the one the host released itself and the player still holds.
     bool HeldThroughWindowChange(int glfwKey) const;
+    // A pointer position in window coordinates as framebuffer pixels, the space the game draws in.
+    void PointerToPixels(double x, double y, float *px, float *py) const;
+    // Whether the window system is a Wayland compositor.
+    static bool OnWayland();
     // Whether the program knows its own folder and can reach the data folder beside it; says why not on
     // the terminal.
     static bool DataFolderReadable();
@@ -113,6 +118,8 @@ class RtGlfwGame : public RtGame {
     virtual void SwapWindow();
     virtual void PollEvents();
     virtual void WaitEvents();
+    // Whether the connection to the window system has failed.
+    virtual bool DisplayLost();
     // Full file name of the running program.
     virtual String ProgramPath();
 
@@ -123,6 +130,8 @@ class RtGlfwGame : public RtGame {
     // Filters the key callback for keys released through a window change; true when the event is done.
     bool FilterReleasedKey(int glfwKey, int action);
     void ReapChildren();
+    // Sets the current context's swap interval from _swapInterval and the window system.
+    void ApplySwapInterval();
     void FillAppPath();
 
     double _updatePeriod = 0;
@@ -133,6 +142,7 @@ class RtGlfwGame : public RtGame {
     GLFWwindow *_window = nullptr;
     RtClock *_clock;
     bool _windowFailed = false;
+    bool _displayLost = false;
     // The per-frame recording (off unless TIDE_FRAME_LOG names a file): one line per buffer swap with
     // the game's own work since the previous swap (its updates, then the draw list and its submission)
     // and the time the swap itself took (where the software renderer does its drawing).
@@ -146,9 +156,12 @@ class RtGlfwGame : public RtGame {
     // One update; when recording, timed and checked against its due time (0: none).
     void TimedUpdate(double due);
     // Kept up to date by the window's callbacks: asking the window system every frame costs a round trip
-    // to the display server for each question.
+    // to the display server for each question. The window's size is in the desktop's units, its
+    // framebuffer's in pixels; on a high-density screen the framebuffer is the larger.
     int _width = 0;
     int _height = 0;
+    int _pixelWidth = 0;
+    int _pixelHeight = 0;
     bool _focused = false;
     bool _iconified = false;
     // A window the game asked for counts as active until the window system has had time to focus it:
