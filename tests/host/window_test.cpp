@@ -225,7 +225,11 @@ TEST_F(RealWindow, CloseButtonIsOneHitOfTheCloseKeyAndTheWindowStays) {
     host.StartGame();
     x11_send_close(dpy, Xid());
     ASSERT_TRUE(pump_until([&] { return rec->log.find("key2:432") != std::string::npos; }));
-    EXPECT_EQ(rec->log, "key1:432 key2:432 ");
+    // The pointer may report where it rests in the new window; the close button gives keys only.
+    std::string keys;
+    for (size_t at = rec->log.find("key"); at != std::string::npos; at = rec->log.find("key", at + 1))
+        keys += rec->log.substr(at, rec->log.find(' ', at) + 1 - at);
+    EXPECT_EQ(keys, "key1:432 key2:432 ") << rec->log;
     EXPECT_FALSE(glfwWindowShouldClose(host.Window())); // the game decides
 }
 
