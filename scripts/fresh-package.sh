@@ -77,5 +77,5 @@ fresh_package() {
     find /usr -name "*tidecrawler*"')
   [ -z "$left" ] || die "files of the package are left after the purge: $left"
   echo "purged: no file of the package left under /usr"
-  end "Debian package (clean build, install, autopkgtest, purge)"
+  end "Debian package (clean build, install, test)"
 }
