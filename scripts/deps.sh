@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # deps.sh play|package|test: installs the Debian packages that are missing for playing (build the game
-# and run it), for making the Debian package (that and Debian's packaging tools) or for testing (all of
-# that, plus what the test suites, the asset checks and the package's checks use).
+# and run it), for making the Debian package (Debian's packaging tools and the build dependencies that
+# debian/control declares) or for testing (all of that, plus what the test suites, the asset checks and
+# the package's checks use).
 set -euo pipefail
+control=$(cd "$(dirname "$0")/.." && pwd)/debian/control
 
 # Building and playing: libpng and libvorbisfile decode the pictures and the music; stb cuts the
 # program icon at build time.
@@ -10,8 +12,8 @@ PLAY=(
   build-essential cmake pkg-config
   libglfw3-dev libgl-dev libgl1-mesa-dri libopenal-dev libpng-dev libvorbis-dev libstb-dev
 )
-# Making the Debian package: build flags, library dependencies, control file and archive.
-PACKAGE=(dpkg-dev)
+# Making the Debian package: dpkg-buildpackage and the compilers; the rest comes from debian/control.
+PACKAGE=(build-essential dpkg-dev)
 # What the tests add: the test framework, a virtual display with a window manager and input
 # injection, image and sound tools for the checks, the asset generator's Python, and clang with
 # libFuzzer and its sanitizers for the fuzz targets.
@@ -24,11 +26,11 @@ TEST=(
 
 case "${1:-}" in
 play) wanted=("${PLAY[@]}") ;;
-package) wanted=("${PLAY[@]}" "${PACKAGE[@]}") ;;
+package) wanted=("${PACKAGE[@]}") ;;
 test) wanted=("${PLAY[@]}" "${PACKAGE[@]}" "${TEST[@]}") ;;
 list-play) echo "${PLAY[*]}"; exit 0 ;;
-list-package) echo "${PLAY[*]} ${PACKAGE[*]}"; exit 0 ;;
-list-test) echo "${PLAY[*]} ${PACKAGE[*]} ${TEST[*]}"; exit 0 ;;
+list-package) echo "${PACKAGE[*]} and the Build-Depends of debian/control"; exit 0 ;;
+list-test) echo "${PLAY[*]} ${PACKAGE[*]} ${TEST[*]} and the Build-Depends of debian/control"; exit 0 ;;
 *) echo "usage: $0 play|package|test|list-play|list-package|list-test" >&2; exit 2 ;;
 esac
 
@@ -36,7 +38,12 @@ missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The source package's build dependencies, as apt-get build-dep installs them.
+build_dep=()
+if [ "$1" != play ] && { [ ${#missing[@]} -gt 0 ] || ! dpkg-checkbuilddeps "$control" >/dev/null 2>&1; }; then
+  build_dep=("${control%/debian/control}/")
+fi
+[ ${#missing[@]} -eq 0 ] && [ ${#build_dep[@]} -eq 0 ] && exit 0
 
 SUDO=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -46,7 +53,9 @@ if [ "$(id -u)" -ne 0 ]; then
     SUDO=(sudo)
   else
     echo "Some packages are missing. Run this as root, then run $0 again:" >&2
-    echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    echo "  apt-get update" >&2
+    [ ${#missing[@]} -eq 0 ] || echo "  apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    [ ${#build_dep[@]} -eq 0 ] || echo "  apt-get build-dep -y --no-install-recommends ${build_dep[*]}" >&2
     exit 1
   fi
 fi
@@ -54,10 +63,12 @@ fi
 # apt's progress goes to a log; only a failure shows it.
 log=$(mktemp /tmp/tidecrawler-apt.XXXXXX)
 trap 'rm -f "$log"' EXIT
-echo "Installing ${#missing[@]} Debian packages: ${missing[*]}"
+[ ${#missing[@]} -eq 0 ] || echo "Installing ${#missing[@]} Debian packages: ${missing[*]}"
+[ ${#build_dep[@]} -eq 0 ] || echo "Installing the build dependencies of debian/control"
+apt() { "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -q --no-install-recommends "$@" >>"$log" 2>&1; }
 if ! "${SUDO[@]}" apt-get update -q >"$log" 2>&1 ||
-  ! "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    "${missing[@]}" >>"$log" 2>&1; then
+  { [ ${#missing[@]} -gt 0 ] && ! apt install "${missing[@]}"; } ||
+  { [ ${#build_dep[@]} -gt 0 ] && ! apt build-dep "${build_dep[@]}"; }; then
   echo "Installing the packages failed; apt-get said:" >&2
   tail -n 30 "$log" >&2
   exit 1

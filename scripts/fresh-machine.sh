@@ -4,8 +4,9 @@
 #   1. the play command without a display: it must say so and exit 1;
 #   2. the play command under a virtual display: the window opens and shows the main menu;
 #   3. the test command;
-#   4. the Debian package: built, installed with apt-get, started from /tmp under a virtual display
-#      (it must save into the player's data folder, not /tmp), then purged without a trace in /usr.
+#   4. the Debian package (scripts/fresh-package.sh): the source package and then the binary package
+#      from it, built in an untouched copy of the fresh system that gets only the declared build
+#      dependencies; installed with apt-get, its autopkgtest run, then purged without a trace in /usr.
 # Prints each step's time and the disk used. Run as root. Everything it makes is unmounted and removed
 # at the end, also when it fails or is interrupted.
 set -euo pipefail
@@ -118,6 +119,8 @@ stop_display() {
 }
 '
 
+. "$repo/scripts/fresh-package.sh"
+
 t_all=$(date +%s)
 begin "minimal Debian 12 (debootstrap --variant=minbase) from $mirror"
 debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
@@ -130,6 +133,7 @@ for f in /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources /etc/a
   [ -f "$f" ] && cp -a "$f" "$root$f"
 done
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+fresh_package_copy
 mount_in proc proc /proc
 mount_in sysfs sys /sys
 mount_in --bind /dev /dev
@@ -186,56 +190,7 @@ status=${PIPESTATUS[0]}
 set -e
 end "test command (installs, builds, runs every stage)"
 
-begin "Debian package: build, install, play, purge"
-inside bash -c 'cd /root/tidecrawler && scripts/package.sh' >"$root/tmp/package.log" 2>&1 ||
-  { tail -n 30 "$root/tmp/package.log" >&2; die "the package command failed"; }
-deb=$(tail -n 1 "$root/tmp/package.log")
-echo "package: ${deb#/root/tidecrawler/}, $(du -k "$root$deb" | cut -f1) kB"
-# Only run-time libraries: every dependency is in the archive's libs section.
-depends=$(inside dpkg-deb -f "$deb" Depends)
-echo "depends: $depends"
-for dep in $(echo "$depends" | sed -E 's/\([^)]*\)//g; s/[,|]/ /g'); do
-  section=$(inside apt-cache show --no-all-versions "$dep" | sed -n 's/^Section: //p')
-  [ "$section" = libs ] || die "the package depends on $dep (section ${section:-unknown}), not a run-time library"
-done
-inside bash -c "cd /root/tidecrawler && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ./${deb##*/}" \
-  >"$root/tmp/apt.log" 2>&1 || { tail -n 20 "$root/tmp/apt.log" >&2; die "apt-get could not install the package"; }
-echo "installed: $(inside dpkg-query -W -f='${Installed-Size}' tidecrawler) kB"
-inside dpkg -L tidecrawler >"$root/tmp/package-files"
-# The installed command, started from /tmp as a player would: its window shows the menu; F11 switches
-# to full screen (which saves), F4 quits.
-inside_isolated bash -c "$display_steps"'
-  export PATH=$PATH:/usr/games
-  [ "$(command -v tidecrawler)" = /usr/games/tidecrawler ] || { echo "tidecrawler is not the installed command"; exit 1; }
-  rm -rf /tmp/fb /root/.local/share/tidecrawler /tmp/.zindlestate
-  cd /tmp
-  show_menu 8 tidecrawler
-  ok=$?
-  if [ $ok -eq 0 ]; then
-    echo "the installed game shows its menu"
-    sleep 3
-    xdotool mousemove 320 240 key F11
-    for _ in $(seq 20); do [ -f /root/.local/share/tidecrawler/.zindlestate ] && break; sleep 0.5; done
-    [ -f /root/.local/share/tidecrawler/.zindlestate ] || { echo "no save after the full-screen switch"; ok=1; }
-    xdotool key F4
-    for _ in $(seq 20); do kill -0 $game 2>/dev/null || break; sleep 0.5; done
-    if kill -0 $game 2>/dev/null; then echo "F4 did not quit the game"; ok=1; fi
-  fi
-  stop_display
-  exit $ok' || die "the installed game did not show its menu, save on F11 or quit on F4"
-inside test -s /root/.local/share/tidecrawler/.zindlestate ||
-  die "no save in the player's data folder (~/.local/share/tidecrawler)"
-inside test ! -e /tmp/.zindlestate || die "the installed game saved into the folder it was started from"
-echo "save: /root/.local/share/tidecrawler/.zindlestate, none in /tmp"
-inside bash -c 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -q tidecrawler' >"$root/tmp/apt.log" 2>&1 ||
-  { tail -n 20 "$root/tmp/apt.log" >&2; die "apt-get could not purge the package"; }
-left=$(inside bash -c 'while read -r f; do
-    if [ ! -d "$f" ] && { [ -e "$f" ] || [ -L "$f" ]; }; then echo "$f"; fi
-  done </tmp/package-files
-  find /usr -name "*tidecrawler*"')
-[ -z "$left" ] || die "files of the package are left after the purge: $left"
-echo "purged: no file of the package left under /usr"
-end "Debian package (build, install, play, purge)"
+fresh_package
 
 echo
 echo "=== fresh machine summary"

@@ -2,7 +2,7 @@
 # Installs what is missing, builds and runs every test, in stages: a plain build; the same suite under
 # AddressSanitizer and UndefinedBehaviorSanitizer; the threaded suites under ThreadSanitizer; every
 # fuzz target for a fixed number of inputs (scripts/fuzz.sh, which also runs them longer); the Debian
-# package (scripts/package.sh) and its checks. Every
+# package (scripts/package.sh, source and binary) and its checks. Every
 # stage runs even when an earlier one failed; a summary of all of them closes the output, and the exit
 # status is non-zero if any stage failed.
 # Pass a CTest label (unit, gl, audio, net, e2e, assets, tsan, slow) to run one group in the plain build
@@ -65,9 +65,9 @@ tsan() { # only the suites with worker threads
 }
 
 # The package and its files as installed, judged by Debian's own validators: the menu entry, the
-# software-centre metainfo, the manual page and lintian on the whole package.
+# software-centre metainfo, the manual page and lintian on the source and binary packages.
 package() {
-  local deb root=build-release/deb p=0 f=0 out status
+  local deb root p=0 f=0 out status
   check() { # name, pattern, command...: shows the command's output; fails if the command fails or
     local name=$1 pattern=$2 # prints a line matching the pattern
     shift 2
@@ -82,10 +82,11 @@ package() {
     [ -z "$out" ] || echo "$out" | sed 's/^/        /'
   }
   local t0=$SECONDS
-  scripts/package.sh | tee "$logs/package.out"
+  scripts/package.sh -F | tee "$logs/package.out"
   status=${PIPESTATUS[0]}
   deb=$(tail -n 1 "$logs/package.out")
   [ "$status" -eq 0 ] && [ -f "$deb" ] || { echo "0 passed, 1 failed"; return 1; }
+  root=$(echo build-release/tidecrawler-*/debian/tidecrawler) # the files as debhelper installed them
   echo "package: $deb, $(du -k "$deb" | cut -f1) kB; installed $(dpkg-deb -f "$deb" Installed-Size) kB;" \
     "made in $((SECONDS - t0)) s"
   echo "depends: $(dpkg-deb -f "$deb" Depends)"
@@ -93,8 +94,8 @@ package() {
   check "appstreamcli validate" '^[EW]:' appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
   check "man -l" . sh -c 'LC_ALL=C.UTF-8 MANROFFSEQ= MANWIDTH=80 \
     man --warnings -E UTF-8 -l -Tutf8 -Z "$1" >/dev/null' - "$root/usr/share/man/man6/tidecrawler.6.gz"
-  # Only an error fails; lintian's warnings and notes are shown.
-  check "lintian" '^E:' lintian --display-info "$deb"
+  # An error or a warning fails; lintian's notes and pedantic tags are shown.
+  check "lintian --pedantic" '^[EW]:' lintian --pedantic --display-info build-release/*.changes
   echo "$p passed, $f failed"
   [ "$f" -eq 0 ]
 }
