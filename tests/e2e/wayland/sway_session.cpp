@@ -26,8 +26,11 @@ SwaySession::SwaySession(int width, int height, int scale, const std::string &lo
     if (StartCompositor(logDir)) StartKeyboard(logDir);
 }
 
-SwaySession::~SwaySession() {
+SwaySession::~SwaySession() { StopCompositor(); }
+
+void SwaySession::StopCompositor() {
     if (keys_ >= 0) close(keys_); // the keyboard leaves when its FIFO closes
+    keys_ = -1;
     if (!keyboard_.WaitExit(2)) keyboard_.Stop(1.0);
     sway_.Stop(3.0);
 }
@@ -105,7 +108,11 @@ bool SwaySession::StartKeyboard(const std::string &logDir) {
 }
 
 std::vector<std::pair<std::string, std::string>> SwaySession::ClientEnv() const {
-    return {{"XDG_RUNTIME_DIR", runtime_.Path()}, {"WAYLAND_DISPLAY", socket_}, {"SWAYSOCK", ipc_}};
+    // A Wayland session's login sets the session type too.
+    return {{"XDG_RUNTIME_DIR", runtime_.Path()},
+            {"WAYLAND_DISPLAY", socket_},
+            {"SWAYSOCK", ipc_},
+            {"XDG_SESSION_TYPE", "wayland"}};
 }
 
 int SwaySession::Run(const std::vector<std::string> &argv, std::string *out) {

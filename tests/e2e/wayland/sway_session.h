@@ -33,6 +33,9 @@ class SwaySession {
     int ScreenHeight() const { return height_; }
     int Scale() const { return scale_; }
 
+    // Ends the compositor as a session's end does (SIGTERM), keyboard and all.
+    void StopCompositor();
+
     // What a client needs to reach this compositor (and only it: no X display).
     std::vector<std::pair<std::string, std::string>> ClientEnv() const;
     std::vector<std::string> ClientUnsetEnv() const { return {"DISPLAY", "WAYLAND_SOCKET"}; }

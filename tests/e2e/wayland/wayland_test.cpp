@@ -36,7 +36,7 @@ std::string UnfilledCorners(const Image &shot) {
     std::string unfilled;
     for (const auto &c : corners)
         if (shot.Share([](Rgb p) { return p.r + p.g + p.b < 24; }, c.area) > 0.5)
-            unfilled += c.name + std::string(" ");
+            unfilled += (unfilled.empty() ? "" : ", ") + std::string(c.name);
     return unfilled;
 }
 
@@ -118,9 +118,25 @@ class WaylandGame : public ::testing::Test {
         Save(*menu, "01-menu");
     }
 
+    // A sway command for the game's window.
+    bool TellWindow(const std::string &command) {
+        return sway_->Command("[pid=" + std::to_string(game_.Pid()) + "] " + command);
+    }
+
+    // From the start to a fight, hidden from view in sway's scratchpad (as on another workspace).
+    void StartHiddenFight() {
+        Image menu;
+        ASSERT_NO_FATAL_FAILURE(StartToMenu(&menu));
+        sway_->Tap("space");
+        ASSERT_TRUE(WaitFor("02-fight", screens::IsFight, 15)) << "no fight";
+        std::filesystem::remove(work_ / ".zindlestate"); // what the game saves from now on shows
+        ASSERT_TRUE(TellWindow("move scratchpad"));
+        ASSERT_FALSE(Window().visible);
+    }
+
     // A close request through the compositor (what a window's close button sends): status 0.
     void CloseThroughCompositor(double timeoutSec) {
-        ASSERT_TRUE(sway_->Command("[pid=" + std::to_string(game_.Pid()) + "] kill"));
+        ASSERT_TRUE(TellWindow("kill"));
         ASSERT_TRUE(game_.WaitExit(timeoutSec)) << "the game did not answer the close request";
         EXPECT_EQ(game_.ExitStatus(), 0) << ReadFile(out_ + "/stdout.txt");
     }
@@ -206,22 +222,32 @@ INSTANTIATE_TEST_SUITE_P(Output, WaylandScale, ::testing::Values(1, 2),
 TEST_F(WaylandGame, HiddenWindowKeepsAnsweringAndClosesWithStatusZero) {
     ASSERT_NO_FATAL_FAILURE(StartSession(1));
     if (IsSkipped()) return;
-    Image menu;
-    ASSERT_NO_FATAL_FAILURE(StartToMenu(&menu));
-    sway_->Tap("space");
-    ASSERT_TRUE(WaitFor("02-fight", screens::IsFight, 15)) << "no fight";
-
     std::string state = work_ / ".zindlestate";
-    std::filesystem::remove(state);
-    ASSERT_TRUE(sway_->Command("[pid=" + std::to_string(game_.Pid()) + "] move scratchpad"));
+    ASSERT_NO_FATAL_FAILURE(StartHiddenFight());
     double hidden = NowSec();
-    ASSERT_FALSE(Window().visible);
     while (!std::filesystem::exists(state) && NowSec() < hidden + 5)
         SleepSec(0.1);
     EXPECT_TRUE(std::filesystem::exists(state)) << "hidden, the game did not suspend (nothing saved)";
     SleepSec(hidden + 4 - NowSec());
     ASSERT_TRUE(game_.Running()) << "the hidden game ended by itself";
     ASSERT_NO_FATAL_FAILURE(CloseThroughCompositor(10));
+}
+
+// When the session ends, the compositor goes, and the game must end with it rather than stay behind
+// without a display: also when its window is hidden and the game suspended, waiting for events.
+TEST_F(WaylandGame, EndsWhenTheCompositorGoes) {
+    ASSERT_NO_FATAL_FAILURE(StartSession(1));
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(StartHiddenFight());
+    SleepSec(1.0);
+    sway_->StopCompositor();
+    if (!game_.WaitExit(10)) {
+        long before = game_.CpuTicks();
+        SleepSec(2.0);
+        double share = static_cast<double>(game_.CpuTicks() - before) / Process::TicksPerSecond() / 2.0;
+        FAIL() << "the game outlived its compositor, using " << share * 100 << " % of a core";
+    }
+    std::printf("exit status without a compositor: %d\n", game_.ExitStatus());
 }
 
 } // namespace
