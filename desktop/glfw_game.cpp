@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -72,8 +73,11 @@ bool RtGlfwGame::WindowActive() {
     return _window && !_iconified && (_focused || (_focusGraceUntil > 0 && _clock->Now() < _focusGraceUntil));
 }
 
+// A Wayland swap is answered by the compositor, and the answer wakes the event wait: a suspended game
+// that swapped after each event would wake itself at once, for ever. The compositor keeps showing the
+// last frame, and a suspended game draws the same picture again anyway.
 void RtGlfwGame::SwapWindow() {
-    if (_window) glfwSwapBuffers(_window);
+    if (_window && !(_suspended && OnWayland())) glfwSwapBuffers(_window);
 }
 
 void RtGlfwGame::PollEvents() { glfwPollEvents(); }
@@ -236,20 +240,28 @@ void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
     glfwWindowHint(GLFW_ALPHA_BITS, alpha);
     glfwWindowHint(GLFW_DEPTH_BITS, depth);
     glfwWindowHint(GLFW_STENCIL_BITS, stencil);
+    // The size is in the desktop's units: on a high-density X11 desktop the window gets as many more
+    // pixels as a Wayland compositor gives it by itself.
+    glfwWindowHint(GLFW_SCALE_TO_MONITOR, GLFW_TRUE);
+    // A Wayland compositor places its windows, gives the focus itself and shows a full-screen window in
+    // the desktop's own mode; it refuses the calls that would do it for it.
+    bool wayland = OnWayland();
 
     if (fullscreen && monitor) {
         _window = glfwCreateWindow(width, height, window_title, monitor, nullptr);
         // Without a window manager nobody else would give a full-screen window the focus.
-        if (_window) glfwFocusWindow(_window);
+        if (_window && !wayland) glfwFocusWindow(_window);
     } else {
         // Placed while still hidden, so it never shows up anywhere but the centre.
         glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
         _window = glfwCreateWindow(width, height, window_title, nullptr, nullptr);
         if (_window) {
-            if (haveDesktop) {
-                int mx = 0, my = 0;
+            if (haveDesktop && !wayland) {
+                // Scaled to the monitor, the window may be larger than asked for.
+                int mx = 0, my = 0, w = width, h = height;
                 glfwGetMonitorPos(monitor, &mx, &my);
-                glfwSetWindowPos(_window, mx + (_desktop[0] - width) / 2, my + (_desktop[1] - height) / 2);
+                glfwGetWindowSize(_window, &w, &h);
+                glfwSetWindowPos(_window, mx + (_desktop[0] - w) / 2, my + (_desktop[1] - h) / 2);
             }
             glfwShowWindow(_window);
         }
@@ -266,7 +278,7 @@ void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
         return;
     }
     glfwMakeContextCurrent(_window);
-    if (_swapInterval >= 0) glfwSwapInterval(_swapInterval);
+    ApplySwapInterval();
 
     glfwSetKeyCallback(_window, OnKey);
     glfwSetCharCallback(_window, OnChar);
@@ -274,9 +286,11 @@ void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
     glfwSetCursorPosCallback(_window, OnMousePos);
     glfwSetWindowCloseCallback(_window, OnWindowClose);
     glfwSetWindowSizeCallback(_window, OnWindowSize);
+    glfwSetFramebufferSizeCallback(_window, OnFramebufferSize);
     glfwSetWindowFocusCallback(_window, OnWindowFocus);
     glfwSetWindowIconifyCallback(_window, OnWindowIconify);
     glfwGetWindowSize(_window, &_width, &_height);
+    glfwGetFramebufferSize(_window, &_pixelWidth, &_pixelHeight);
     _focused = glfwGetWindowAttrib(_window, GLFW_FOCUSED) != 0;
     _iconified = glfwGetWindowAttrib(_window, GLFW_ICONIFIED) != 0;
     _focusGraceUntil = replacing && !_focused ? _clock->Now() + focus_grace : 0;
@@ -300,6 +314,12 @@ void RtGlfwGame::OnWindowSize(GLFWwindow *window, int width, int height) {
     _glfwGame->_height = height;
 }
 
+void RtGlfwGame::OnFramebufferSize(GLFWwindow *window, int width, int height) {
+    if (!_glfwGame || window != _glfwGame->_window) return;
+    _glfwGame->_pixelWidth = width;
+    _glfwGame->_pixelHeight = height;
+}
+
 void RtGlfwGame::OnWindowFocus(GLFWwindow *window, int focused) {
     if (!_glfwGame || window != _glfwGame->_window) return;
     _glfwGame->_focused = focused != 0;
@@ -310,12 +330,41 @@ void RtGlfwGame::OnWindowIconify(GLFWwindow *window, int iconified) {
     if (_glfwGame && window == _glfwGame->_window) _glfwGame->_iconified = iconified != 0;
 }
 
-int RtGlfwGame::GetDeviceWidth() { return _window ? _width : 0; }
-int RtGlfwGame::GetDeviceHeight() { return _window ? _height : 0; }
+// The device is the framebuffer: the game fits its screen, chooses its pictures and draws in pixels.
+int RtGlfwGame::GetDeviceWidth() { return _window ? _pixelWidth : 0; }
+int RtGlfwGame::GetDeviceHeight() { return _window ? _pixelHeight : 0; }
+
+void RtGlfwGame::PointerToPixels(double x, double y, float *px, float *py) const {
+    double sx = _width > 0 && _pixelWidth > 0 ? static_cast<double>(_pixelWidth) / _width : 1;
+    double sy = _height > 0 && _pixelHeight > 0 ? static_cast<double>(_pixelHeight) / _height : 1;
+    *px = static_cast<float>(x * sx);
+    *py = static_cast<float>(y * sy);
+}
+
+bool RtGlfwGame::OnWayland() {
+#ifdef GLFW_PLATFORM_WAYLAND
+    return glfwGetPlatform() == GLFW_PLATFORM_WAYLAND;
+#else
+    // Before 3.4 a GLFW library is built for one window system; only a Wayland one has this call.
+    static const bool wayland = dlsym(RTLD_DEFAULT, "glfwGetWaylandDisplay") != nullptr;
+    return wayland;
+#endif
+}
 
 void RtGlfwGame::SetSwapInterval(int interval) {
     _swapInterval = interval;
-    if (interval >= 0 && _window) glfwSwapInterval(interval);
+    if (_window) ApplySwapInterval();
+}
+
+// A Wayland compositor sends no frame events to a window it does not show (hidden, on another
+// workspace, minimised), so a swap that waits for one would hold the loop, its events and its close
+// request for as long as that lasts. The compositor shows only whole frames, so not waiting cannot
+// tear, and the loop paces itself.
+void RtGlfwGame::ApplySwapInterval() {
+    if (OnWayland())
+        glfwSwapInterval(0);
+    else if (_swapInterval >= 0)
+        glfwSwapInterval(_swapInterval);
 }
 
 // Hidden rather than captured: the game reads absolute pointer positions.

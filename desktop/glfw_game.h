@@ -88,6 +88,7 @@ class RtGlfwGame : public RtGame {
     static void OnMousePos(GLFWwindow *window, double x, double y);
     static void OnWindowClose(GLFWwindow *window);
     static void OnWindowSize(GLFWwindow *window, int width, int height);
+    static void OnFramebufferSize(GLFWwindow *window, int width, int height);
     static void OnWindowFocus(GLFWwindow *window, int focused);
     static void OnWindowIconify(GLFWwindow *window, int iconified);
     static int TransKey(int glfwKey); // GLFW key token -> game key code (0 when none)
@@ -98,6 +99,10 @@ class RtGlfwGame : public RtGame {
     void ReleaseHeldKeys();
     // Whether the key (a GLFW token) is one the host released itself and the player still holds.
     bool HeldThroughWindowChange(int glfwKey) const;
+    // A pointer position in window coordinates as framebuffer pixels, the space the game draws in.
+    void PointerToPixels(double x, double y, float *px, float *py) const;
+    // Whether the window system is a Wayland compositor.
+    static bool OnWayland();
     // Whether the data folder beside the program can be reached; says why not on the terminal.
     static bool DataFolderReadable();
     // Player pad mappings from SDL_GAMECONTROLLERCONFIG, the variable most Linux games read.
@@ -119,6 +124,8 @@ class RtGlfwGame : public RtGame {
     // Filters the key callback for keys released through a window change; true when the event is done.
     bool FilterReleasedKey(int glfwKey, int action);
     void ReapChildren();
+    // Sets the current context's swap interval from _swapInterval and the window system.
+    void ApplySwapInterval();
     void FillAppPath();
 
     double _updatePeriod = 0;
@@ -142,9 +149,12 @@ class RtGlfwGame : public RtGame {
     // One update; when recording, timed and checked against its due time (0: none).
     void TimedUpdate(double due);
     // Kept up to date by the window's callbacks: asking the window system every frame costs a round trip
-    // to the display server for each question.
+    // to the display server for each question. The window's size is in the desktop's units, its
+    // framebuffer's in pixels; on a high-density screen the framebuffer is the larger.
     int _width = 0;
     int _height = 0;
+    int _pixelWidth = 0;
+    int _pixelHeight = 0;
     bool _focused = false;
     bool _iconified = false;
     // A window the game asked for counts as active until the window system has had time to focus it:

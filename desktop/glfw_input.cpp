@@ -131,16 +131,22 @@ void RtGlfwGame::OnChar(GLFWwindow *, unsigned int codepoint) {
     if (_game) _game->KeyEvent(rt_input_EventKeyChar, static_cast<int>(codepoint));
 }
 
+// The pointer goes to the game in the framebuffer's pixels, the space it fits its screen in.
+static void send_pointer(int event, int button, double x, double y) {
+    float px = static_cast<float>(x), py = static_cast<float>(y);
+    if (RtGlfwGame::_glfwGame) RtGlfwGame::_glfwGame->PointerToPixels(x, y, &px, &py);
+    RtGame::_game->MouseEvent(event, button, px, py);
+}
+
 void RtGlfwGame::OnMouseButton(GLFWwindow *window, int button, int action, int) {
     if (button < 0 || button > 2 || !_game) return;
     double x = 0, y = 0;
     glfwGetCursorPos(window, &x, &y);
-    int event = action == GLFW_RELEASE ? rt_input_EventMouseUp : rt_input_EventMouseDown;
-    _game->MouseEvent(event, button, static_cast<float>(x), static_cast<float>(y));
+    send_pointer(action == GLFW_RELEASE ? rt_input_EventMouseUp : rt_input_EventMouseDown, button, x, y);
 }
 
 void RtGlfwGame::OnMousePos(GLFWwindow *, double x, double y) {
-    if (_game) _game->MouseEvent(rt_input_EventMouseMove, -1, static_cast<float>(x), static_cast<float>(y));
+    if (_game) send_pointer(rt_input_EventMouseMove, -1, x, y);
 }
 
 void RtGlfwGame::ReleaseHeldKeys() {

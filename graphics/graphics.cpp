@@ -30,15 +30,16 @@ gxtkGraphics::gxtkGraphics() {
 }
 
 void gxtkGraphics::ReadWindowSize() {
-    // The host keeps the window size from its callbacks, which spares a round trip to the display server
-    // every frame; a host without a window gives 0, and then the current context's window is asked.
+    // The host keeps the framebuffer size from its callbacks, which spares a round trip to the display server
+    // every frame; a host without a window gives 0, and then the current context's framebuffer is asked.
+    // Both are in pixels, which a high-density screen has more of than the window has units.
     RtGame *host = RtGame::_game;
     if (host && host->GetDeviceWidth() > 0 && host->GetDeviceHeight() > 0) {
         width = host->GetDeviceWidth();
         height = host->GetDeviceHeight();
         return;
     }
-    if (GLFWwindow *window = glfwGetCurrentContext()) glfwGetWindowSize(window, &width, &height);
+    if (GLFWwindow *window = glfwGetCurrentContext()) glfwGetFramebufferSize(window, &width, &height);
 }
 
 int gxtkGraphics::BeginRender() {

@@ -1,12 +1,17 @@
 // The desktop's video mode after the program ends from full screen, on a virtual display of its own whose
-// desktop mode runs at a rate the game's full-screen window does not ask for.
+// desktop mode runs at a rate the game's full-screen window does not ask for; and the window on a
+// high-density desktop.
 #include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <X11/Xatom.h>
 
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <string>
 
+#include "graphics/graphics.h"
 #include "tests/host/child_process.h"
 #include "tests/host/x11_support.h"
 
@@ -110,6 +115,51 @@ TEST(DesktopMode, EveryWayOutOfFullScreenRestoresTheDesktopMode) {
         EXPECT_EQ(child.Finish(), way.status) << child.out;
         EXPECT_EQ(current_mode(dpy), "1024x768@75");
     }
+    XCloseDisplay(dpy);
+}
+
+// Xft.dpi 192 is how an X11 desktop says "twice the pixels to each unit": the game's 640 x 480 window is
+// then 1280 x 960 pixels, centred by that size, and drawn at all of them.
+TEST(DesktopScale, AHighDensityDesktopGetsTheWindowInItsUnitsDrawnAtFullResolution) {
+    PrivateDisplay display;
+    ASSERT_TRUE(display.Start("1920x1080x24")) << "Xvfb did not start";
+    Display *dpy = XOpenDisplay(display.name.c_str());
+    ASSERT_NE(dpy, nullptr);
+    // What xrdb does; the library reads it once, when it opens the display.
+    const char resources[] = "Xft.dpi:\t192\n";
+    XChangeProperty(dpy, DefaultRootWindow(dpy), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(resources), sizeof resources - 1);
+    XSync(dpy, False);
+    std::string oldDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    setenv("DISPLAY", display.name.c_str(), 1);
+    ASSERT_TRUE(glfwInit());
+    {
+        RtGlfwGame host;
+        host.SetDelegate(new RtGameDelegate);
+        host.SetDeviceWindow(640, 480, 0);
+        ASSERT_NE(host.Window(), nullptr);
+        float sx = 0, sy = 0;
+        glfwGetWindowContentScale(host.Window(), &sx, &sy);
+        EXPECT_EQ(sx, 2.0f);
+        XWindowAttributes attrs;
+        ASSERT_TRUE(XGetWindowAttributes(dpy, glfwGetX11Window(host.Window()), &attrs));
+        EXPECT_EQ(attrs.width, 1280);
+        EXPECT_EQ(attrs.height, 960);
+        int x = -1, y = -1;
+        glfwGetWindowPos(host.Window(), &x, &y);
+        EXPECT_EQ(x, (1920 - 1280) / 2);
+        EXPECT_EQ(y, (1080 - 960) / 2);
+        EXPECT_EQ(host.GetDeviceWidth(), 1280);
+        EXPECT_EQ(host.GetDeviceHeight(), 960);
+        gxtkGraphics *graphics = new gxtkGraphics;
+        graphics->BeginRender();
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(viewport[2], 1280);
+        EXPECT_EQ(viewport[3], 960);
+    }
+    glfwTerminate();
+    setenv("DISPLAY", oldDisplay.c_str(), 1);
     XCloseDisplay(dpy);
 }
 

@@ -3,7 +3,10 @@
 
 #include <string>
 
+#include <GL/gl.h>
+
 #include "desktop/glfw_game.h"
+#include "graphics/graphics.h"
 #include "tests/host/child_process.h"
 #include "tests/host/x11_support.h"
 
@@ -13,6 +16,10 @@ class Recorder : public RtGameDelegate {
   public:
     std::string log;
     void KeyEvent(int e, int d) override { log += "key" + std::to_string(e) + ":" + std::to_string(d) + " "; }
+    void MouseEvent(int e, int d, float x, float y) override {
+        log += "mouse" + std::to_string(e) + ":" + std::to_string(d) + "@" + std::to_string(int(x)) + "," +
+               std::to_string(int(y)) + " ";
+    }
 };
 
 class RealWindow : public ::testing::Test {
@@ -126,6 +133,24 @@ TEST_F(RealWindow, ResizedWindowReportsItsNewSize) {
     glfwSetWindowSize(host.Window(), 700, 500);
     EXPECT_TRUE(pump_until([&] { return host.GetDeviceWidth() == 700 && host.GetDeviceHeight() == 500; }))
         << host.GetDeviceWidth() << "x" << host.GetDeviceHeight();
+}
+
+// A compositor that shows the window at scale 2 gives it twice as many pixels each way as units: the
+// picture, the size the game fits its screen to and the pointer are all in those pixels.
+TEST_F(RealWindow, AFramebufferLargerThanTheWindowIsDrawnAndPointedInItsPixels) {
+    host.SetDeviceWindow(640, 480, 0);
+    host.StartGame();
+    RtGlfwGame::OnFramebufferSize(host.Window(), 1280, 960);
+    EXPECT_EQ(host.GetDeviceWidth(), 1280);
+    EXPECT_EQ(host.GetDeviceHeight(), 960);
+    gxtkGraphics *graphics = new gxtkGraphics;
+    graphics->BeginRender();
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 1280);
+    EXPECT_EQ(viewport[3], 960);
+    RtGlfwGame::OnMousePos(host.Window(), 320.5, 479);
+    EXPECT_EQ(rec->log, "mouse6:-1@641,958 ");
 }
 
 TEST_F(RealWindow, KeysHeldAcrossAWindowChangeArriveReleased) {

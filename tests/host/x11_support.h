@@ -113,7 +113,7 @@ inline bool pump_until(const std::function<bool()> &done, double seconds = 5) {
 class PrivateDisplay {
   public:
     std::string name;
-    bool Start() {
+    bool Start(const char *screen = "1024x768x24") {
         int fds[2];
         if (pipe(fds) != 0) return false;
         pid_ = fork();
@@ -123,8 +123,8 @@ class PrivateDisplay {
             dup2(null, STDOUT_FILENO);
             dup2(null, STDERR_FILENO);
             std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "+extension",
-                   "GLX", "-nolisten", "tcp", static_cast<char *>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "+extension", "GLX",
+                   "-nolisten", "tcp", static_cast<char *>(nullptr));
             _exit(127);
         }
         close(fds[1]);
