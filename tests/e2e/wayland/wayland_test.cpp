@@ -151,20 +151,26 @@ class WaylandGame : public ::testing::Test {
     Process game_;
 };
 
-class WaylandScale : public WaylandGame, public ::testing::WithParamInterface<int> {};
+class WaylandScale : public WaylandGame, public ::testing::WithParamInterface<int> {
+  protected:
+    // The session at the test's scale and the game on its menu, drawn at the output's full pixel
+    // resolution into the whole window.
+    void StartToFilledMenu() {
+        ASSERT_NO_FATAL_FAILURE(StartSession(GetParam()));
+        if (IsSkipped()) return;
+        Image menu;
+        ASSERT_NO_FATAL_FAILURE(StartToMenu(&menu));
+        EXPECT_TRUE(WindowIs(menu, 640, 480)) << menu.Width() << " x " << menu.Height();
+        EXPECT_EQ(UnfilledCorners(menu), "") << "the menu does not fill its window";
+        ASSERT_TRUE(screens::IsMenu(menu)) << "the menu covers only part of its window";
+        EXPECT_TRUE(screens::HasTitleArt(menu));
+    }
+};
 
-// Menu, a fight, pause, the options box, quitting the fight, full screen on and off, and the close
-// request, all at the output's full pixel resolution.
-TEST_P(WaylandScale, PlaysAGameAndSwitchesFullScreenFillingTheWindow) {
-    ASSERT_NO_FATAL_FAILURE(StartSession(GetParam()));
+// Menu, a fight, pause, the options box, quitting the fight, and the close request.
+TEST_P(WaylandScale, PlaysAGameFillingTheWindow) {
+    ASSERT_NO_FATAL_FAILURE(StartToFilledMenu());
     if (IsSkipped()) return;
-    Image menu;
-    ASSERT_NO_FATAL_FAILURE(StartToMenu(&menu));
-    EXPECT_TRUE(WindowIs(menu, 640, 480)) << menu.Width() << " x " << menu.Height();
-    EXPECT_EQ(UnfilledCorners(menu), "") << "the menu does not fill its window";
-    ASSERT_TRUE(screens::IsMenu(menu)) << "the menu covers only part of its window";
-    EXPECT_TRUE(screens::HasTitleArt(menu));
-
     sway_->Tap("space");
     ASSERT_TRUE(WaitFor("02-fight", screens::IsFight, 15)) << "fire on the menu started no fight";
     sway_->KeyDown("Right");
@@ -193,22 +199,32 @@ TEST_P(WaylandScale, PlaysAGameAndSwitchesFullScreenFillingTheWindow) {
     sway_->Tap("z");
     EXPECT_TRUE(WaitFor("08-game-over", screens::HasGameOverBars, 10)) << "no game-over overlay";
     ASSERT_TRUE(WaitFor("09-menu-again", screens::IsMenu, 15)) << "no menu after quitting";
+    ASSERT_NO_FATAL_FAILURE(CloseThroughCompositor(15));
+}
 
-    // Full screen is the desktop's own: the window takes the whole output, and gives it back.
+// Full screen is the desktop's own: the window takes the whole output and keeps it (a second of key
+// repeat later too), then gives it back, filled each time.
+TEST_P(WaylandScale, SwitchesFullScreenAndBackFillingTheOutput) {
+    ASSERT_NO_FATAL_FAILURE(StartToFilledMenu());
+    if (IsSkipped()) return;
     sway_->Tap("F11");
     Image full;
     auto fullScreenMenu = [&](const Image &s) { return WindowIs(s, 800, 600) && screens::IsMenu(s); };
-    ASSERT_TRUE(WaitFor("10-full-screen", fullScreenMenu, 20, &full)) << "F11 gave no full-screen menu";
-    EXPECT_TRUE(Window().fullScreen);
+    ASSERT_TRUE(WaitFor("02-full-screen", fullScreenMenu, 20, &full))
+        << "F11 gave no full-screen menu" << (game_.Running() ? "" : ": the game ended");
     EXPECT_EQ(UnfilledCorners(full), "") << "the full-screen menu does not fill the output";
-    SleepSec(0.5);
+    SleepSec(1.0);
+    ASSERT_TRUE(game_.Running()) << "the game ended in full screen";
+    EXPECT_TRUE(Window().fullScreen) << "the game left full screen by itself";
+
     sway_->Tap("F11");
     Image windowed;
     auto windowedMenu = [&](const Image &s) { return WindowIs(s, 640, 480) && screens::IsMenu(s); };
-    ASSERT_TRUE(WaitFor("11-windowed", windowedMenu, 20, &windowed)) << "F11 did not return to the window";
-    EXPECT_FALSE(Window().fullScreen);
+    ASSERT_TRUE(WaitFor("03-windowed", windowedMenu, 20, &windowed)) << "F11 did not return to the window";
     EXPECT_EQ(UnfilledCorners(windowed), "") << "the menu does not fill its window again";
-
+    SleepSec(1.0);
+    ASSERT_TRUE(game_.Running()) << "the game ended after leaving full screen";
+    EXPECT_FALSE(Window().fullScreen) << "the game went back to full screen by itself";
     ASSERT_NO_FATAL_FAILURE(CloseThroughCompositor(15));
 }
 
