@@ -83,8 +83,32 @@ void RtGlfwGame::SwapWindow() {
 void RtGlfwGame::PollEvents() { glfwPollEvents(); }
 void RtGlfwGame::WaitEvents() { glfwWaitEvents(); }
 
+// Looked up at run time, as the X11 calls are: only a Wayland session has the connection and its library.
+bool RtGlfwGame::DisplayLost() {
+    if (!OnWayland()) return false;
+    using GetDisplay = void *(*)();
+    using GetError = int (*)(void *);
+    static GetDisplay get_display =
+        reinterpret_cast<GetDisplay>(dlsym(RTLD_DEFAULT, "glfwGetWaylandDisplay"));
+    static GetError get_error = [] {
+        void *lib = dlopen("libwayland-client.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        return lib ? reinterpret_cast<GetError>(dlsym(lib, "wl_display_get_error")) : nullptr;
+    }();
+    void *display = get_display ? get_display() : nullptr;
+    return display && get_error && get_error(display) != 0;
+}
+
 // A suspended game blocks until the next event, so it uses no processor time in between.
 void RtGlfwGame::UpdateEvents() {
+    // The compositor has gone (the session ended). The driver's buffer swap may have read its last
+    // events and found the connection closed, and GLFW then loops for ever waiting to read more: the
+    // events are not asked for again, and the game ends as it does on a close request.
+    if (DisplayLost()) {
+        _displayLost = true;
+        KeyEvent(1, 432);
+        KeyEvent(2, 432);
+        return;
+    }
     if (_suspended)
         WaitEvents();
     else
@@ -122,7 +146,7 @@ void RtGlfwGame::Run() {
 }
 
 bool RtGlfwGame::Frame() {
-    if (!WindowOpened()) return false;
+    if (_displayLost || !WindowOpened()) return false;
     ReapChildren();
 
     double renderStart = _frameLog ? monotonic_now() : 0, renderCpu = _frameLog ? thread_cpu_now() : 0;
@@ -144,6 +168,7 @@ bool RtGlfwGame::Frame() {
     }
 
     UpdateEvents();
+    if (_displayLost) return false;
 
     bool active = WindowActive();
     if (active && _suspended) {

@@ -115,6 +115,8 @@ class RtGlfwGame : public RtGame {
     virtual void SwapWindow();
     virtual void PollEvents();
     virtual void WaitEvents();
+    // Whether the connection to the window system has failed.
+    virtual bool DisplayLost();
     // Full file name of the running program.
     virtual String ProgramPath();
 
@@ -136,6 +138,7 @@ class RtGlfwGame : public RtGame {
     GLFWwindow *_window = nullptr;
     RtClock *_clock;
     bool _windowFailed = false;
+    bool _displayLost = false;
     // The per-frame recording (off unless TIDE_FRAME_LOG names a file): one line per buffer swap with
     // the game's own work since the previous swap (its updates, then the draw list and its submission)
     // and the time the swap itself took (where the software renderer does its drawing).

@@ -41,6 +41,9 @@ class Script : public RtGameDelegate {
         if (onUpdate) onUpdate();
     }
     void SuspendGame() override { *log += 'S'; }
+    void KeyEvent(int event, int key) override {
+        *log += "K" + std::to_string(event) + ":" + std::to_string(key);
+    }
     void ResumeGame() override { *log += 'Z'; }
 };
 
@@ -49,6 +52,7 @@ class LoopHost : public RtGlfwGame {
   public:
     bool open = true;
     bool active = true;
+    bool lost = false;
     std::string log;
     using RtGlfwGame::_nextUpdate;
 
@@ -58,6 +62,7 @@ class LoopHost : public RtGlfwGame {
     void SwapWindow() override { log += 's'; }
     void PollEvents() override { log += 'p'; }
     void WaitEvents() override { log += 'w'; }
+    bool DisplayLost() override { return lost; }
 };
 
 class FrameLoop : public ::testing::Test {
@@ -165,6 +170,22 @@ TEST_F(FrameLoop, FocusLossSuspendsOnceAndRenderingGoesOnWithoutUpdates) {
     EXPECT_FALSE(host.Suspended());
     EXPECT_EQ(Frame(), "RspU");
     EXPECT_EQ(clock.sleeps.size(), 1u);
+}
+
+// A suspended loop would wait on a dead connection for ever (and GLFW spins there): the loss is a close
+// request, and the loop ends even when the game does not end the process on it.
+TEST_F(FrameLoop, ALostDisplayIsAskedNoMoreAndClosesTheGame) {
+    host.SetUpdateRate(60);
+    Frame();
+    host.active = false;
+    EXPECT_EQ(Frame(), "RspS");
+    host.lost = true;
+    host.log.clear();
+    EXPECT_FALSE(host.Frame());
+    EXPECT_EQ(host.log, "RsK1:432K2:432");
+    host.log.clear();
+    EXPECT_FALSE(host.Frame());
+    EXPECT_EQ(host.log, "");
 }
 
 TEST_F(FrameLoop, ClosedWindowEndsTheLoopWithoutAnotherFrame) {
