@@ -16,8 +16,10 @@ PLAY=(
 PACKAGE=(build-essential dpkg-dev)
 # What the tests add: the test framework, a virtual display with a window manager and input
 # injection, image and sound tools for the checks, the asset generator's Python, and clang with
-# libFuzzer and its sanitizers for the fuzz targets.
+# libFuzzer and its sanitizers for the fuzz targets; a Wayland compositor with its screenshot tool and
+# the Wayland and keymap libraries for the virtual keyboard of the Wayland end-to-end group.
 TEST=(
+  sway grim libwayland-dev libwayland-bin libxkbcommon-dev
   googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils openbox imagemagick libx11-dev libxrandr-dev
   python3 python3-pil python3-numpy vorbis-tools sox

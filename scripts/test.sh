@@ -5,7 +5,7 @@
 # package (scripts/package.sh, source and binary) and its checks. Every
 # stage runs even when an earlier one failed; a summary of all of them closes the output, and the exit
 # status is non-zero if any stage failed.
-# Pass a CTest label (unit, gl, audio, net, e2e, assets, tsan, slow) to run one group in the plain build
+# Pass a CTest label (unit, gl, audio, net, e2e, wayland, assets, tsan, slow) to run one group in the plain build
 # only, or "package" for the package stage only.
 set -uo pipefail
 cd "$(dirname "$0")/.."
