@@ -16,7 +16,7 @@ PACKAGE=(dpkg-dev)
 # injection, image and sound tools for the checks, the asset generator's Python, and clang with
 # libFuzzer and its sanitizers for the fuzz targets.
 TEST=(
-  googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev clang libclang-rt-dev
   xvfb xauth xdotool x11-utils openbox imagemagick libx11-dev libxrandr-dev
   python3 python3-pil python3-numpy vorbis-tools sox
   lintian desktop-file-utils appstream man-db
