@@ -141,8 +141,10 @@ rm -f "$root/etc/apt/sources.list"
 for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
   [ -f "$f" ] && sed -E "s/\bbookworm/$release/g" "$f" >"$root$f"
 done
+# Only the settings made by hand: a package's own file would meet the new system's copy of it as a
+# changed configuration file, and its installation would stop to ask.
 for f in /etc/apt/apt.conf.d/*; do
-  [ -f "$f" ] && cp -a "$f" "$root$f"
+  [ -f "$f" ] && ! dpkg -S "$f" >/dev/null 2>&1 && cp -a "$f" "$root$f"
 done
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount_in proc proc /proc
