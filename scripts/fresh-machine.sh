@@ -202,7 +202,7 @@ inside_isolated bash -c 'cd /root/tidecrawler && scripts/test.sh "$@"' - "${test
   tee "$root/tmp/test.log"
 status=${PIPESTATUS[0]}
 set -e
-end "test command (installs, builds, runs every stage)"
+end "test command (installs, builds, runs its stages)"
 
 begin "Debian package: build, install, play, purge"
 inside bash -c 'cd /root/tidecrawler && scripts/package.sh' >"$root/tmp/package.log" 2>&1 ||
