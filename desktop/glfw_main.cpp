@@ -32,6 +32,13 @@ static void end_window_system() {
 }
 
 int RtZindleGame::Main(int argc, char **argv) {
+#ifdef GLFW_PLATFORM
+    // Started from an X11 session, the game stays on X11: probing Wayland there only gets libwayland's
+    // complaints about a runtime folder on standard error.
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    const char *x11 = std::getenv("DISPLAY");
+    if (x11 && *x11 && !(wayland && *wayland)) glfwInitHint(GLFW_PLATFORM, GLFW_PLATFORM_X11);
+#endif
     if (!glfwInit()) {
         std::fputs("glfwInit failed\n", stdout);
         std::fflush(stdout);

@@ -20,7 +20,7 @@ PACKAGE=(build-essential dpkg-dev)
 # the Wayland and keymap libraries for the virtual keyboard of the Wayland end-to-end group.
 TEST=(
   sway grim libwayland-dev libwayland-bin libxkbcommon-dev
-  googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev clang libclang-rt-dev
   xvfb xauth xdotool x11-utils openbox imagemagick libx11-dev libxrandr-dev
   python3 python3-pil python3-numpy vorbis-tools sox
   lintian desktop-file-utils appstream man-db

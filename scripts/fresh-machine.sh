@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Proves the README's set-up on a fresh Debian 12: makes a minimal system with debootstrap in a
-# temporary folder, copies this tree into it (as committed), and runs there, as a newcomer would:
+# fresh-machine.sh [trixie|bookworm] [--stages LIST]: proves the README's set-up on a fresh Debian 13
+# (trixie, the default) or Debian 12 (bookworm): makes a minimal system with debootstrap in a temporary
+# folder, copies this tree into it (as committed), and runs there, as a newcomer would:
 #   1. the play command without a display: it must say so and exit 1;
 #   2. the play command under a virtual display: the window opens and shows the main menu;
-#   3. the test command;
+#   3. the test command (every stage, or the stages listed, as scripts/test.sh --stages takes them);
 #   4. the Debian package (scripts/fresh-package.sh): the source package and then the binary package
 #      from it, built in an untouched copy of the fresh system that gets only the declared build
 #      dependencies; installed with apt-get, its autopkgtest run, then purged without a trace in /usr.
@@ -14,6 +15,16 @@ cd "$(dirname "$0")/.."
 repo=$PWD
 
 die() { echo "fresh-machine: $*" >&2; exit 1; }
+release=trixie test_args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+  trixie | bookworm) release=$1 ;;
+  --stages) test_args=(--stages "${2:-}") && shift ;;
+  *) die "usage: $0 [trixie|bookworm] [--stages plain,package,asan,tsan,fuzz]" ;;
+  esac
+  shift
+done
+case $release in trixie) version=13 ;; bookworm) version=12 ;; esac
 [ "$(id -u)" -eq 0 ] || die "must run as root (it mounts and chroots)"
 git rev-parse HEAD >/dev/null 2>&1 || die "not a git checkout"
 
@@ -23,7 +34,8 @@ if ! command -v debootstrap >/dev/null; then
     { tail -n 20 /tmp/fresh-debootstrap.log >&2; die "could not install debootstrap"; }
 fi
 
-# The archive comes from this machine's own apt configuration.
+# The archive comes from this machine's own apt configuration: the one that serves its Debian 12, which
+# serves the other releases under the same address.
 mirror=$(apt-get indextargets --format '$(RELEASE) $(REPO_URI)' 'Created-By: Packages' 2>/dev/null |
   awk '$1 == "bookworm" { print $2; exit }')
 [ -n "$mirror" ] || die "no Debian 12 (bookworm) archive in this machine's apt sources"
@@ -122,15 +134,20 @@ stop_display() {
 . "$repo/scripts/fresh-package.sh"
 
 t_all=$(date +%s)
-begin "minimal Debian 12 (debootstrap --variant=minbase) from $mirror"
-debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
+begin "minimal Debian $version ($release, debootstrap --variant=minbase) from $mirror"
+debootstrap --variant=minbase "$release" "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
   { tail -n 30 "$root.debootstrap.log" >&2; rm -f "$root.debootstrap.log"; die "debootstrap failed"; }
 rm -f "$root.debootstrap.log"
-# The new system reads the same archives, with the same settings, as this one.
+# The new system reads the same archives, with the same settings, as this one, for its own release:
+# this machine's sources with every "bookworm" suite (bookworm-updates, bookworm-security...) renamed.
 rm -f "$root/etc/apt/sources.list"
-cp -a /etc/apt/sources.list "$root/etc/apt/" 2>/dev/null || true
-for f in /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources /etc/apt/apt.conf.d/*; do
-  [ -f "$f" ] && cp -a "$f" "$root$f"
+for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+  [ -f "$f" ] && sed -E "s/\bbookworm/$release/g" "$f" >"$root$f"
+done
+# Only the settings made by hand: a package's own file would meet the new system's copy of it as a
+# changed configuration file, and its installation would stop to ask.
+for f in /etc/apt/apt.conf.d/*; do
+  [ -f "$f" ] && ! dpkg -S "$f" >/dev/null 2>&1 && cp -a "$f" "$root$f"
 done
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 fresh_package_copy
@@ -185,15 +202,16 @@ end "play command under Xvfb (window shows the menu)"
 begin "README test command"
 set +e
 inside bash -c 'cd /root/tidecrawler && scripts/deps.sh test' 2>&1
-inside_isolated bash -c 'cd /root/tidecrawler && scripts/test.sh' 2>&1 | tee "$root/tmp/test.log"
+inside_isolated bash -c 'cd /root/tidecrawler && scripts/test.sh "$@"' - "${test_args[@]}" 2>&1 |
+  tee "$root/tmp/test.log"
 status=${PIPESTATUS[0]}
 set -e
-end "test command (installs, builds, runs every stage)"
+end "test command (installs, builds, runs its stages)"
 
 fresh_package
 
 echo
-echo "=== fresh machine summary"
+echo "=== fresh machine summary: Debian $version ($release)"
 printf '%s\n' "${steps[@]}"
 printf '%-44s %5d s\n' "total" "$(($(date +%s) - t_all))"
 echo

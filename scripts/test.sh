@@ -5,14 +5,27 @@
 # package (scripts/package.sh, source and binary) and its checks. Every
 # stage runs even when an earlier one failed; a summary of all of them closes the output, and the exit
 # status is non-zero if any stage failed.
-# Pass a CTest label (unit, gl, audio, net, e2e, wayland, assets, tsan, slow) to run one group in the plain build
-# only, or "package" for the package stage only.
+# Pass a CTest label (unit, gl, audio, net, e2e, wayland, assets, tsan, slow) to run one group in the
+# plain build only, or "package" for the package stage only; or --stages with a comma-separated list of
+# stages (plain, package, asan, tsan, fuzz) to run those in full.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+
+all_stages=plain,package,asan,tsan,fuzz
+label="${1:-}" stages=$all_stages
+if [ "$label" = --stages ]; then
+  stages=${2:-} label=
+  for s in ${stages//,/ }; do
+    case ",$all_stages," in *",$s,"*) ;; *) echo "unknown stage '$s' (stages: $all_stages)" >&2; exit 2 ;; esac
+  done
+elif [ "$label" = package ]; then
+  stages=package label=
+elif [ -n "$label" ]; then
+  stages=plain
+fi
 scripts/deps.sh test || exit 1
 
 jobs=2
-label="${1:-}"
 logs=$(mktemp -d /tmp/tidecrawler-test.XXXXXX)
 trap 'rm -rf "$logs"' EXIT
 
@@ -100,17 +113,12 @@ package() {
   [ "$f" -eq 0 ]
 }
 
-if [ "$label" = package ]; then
-  stage package package
-else
-  stage plain plain
-fi
-if [ -z "$label" ]; then
-  stage package package
-  stage asan+ubsan asan
-  stage tsan tsan
-  stage fuzz scripts/fuzz.sh
-fi
+wanted() { case ",$stages," in *",$1,"*) return 0 ;; esac; return 1; }
+if wanted plain; then stage plain plain; fi
+if wanted package; then stage package package; fi
+if wanted asan; then stage asan+ubsan asan; fi
+if wanted tsan; then stage tsan tsan; fi
+if wanted fuzz; then stage fuzz scripts/fuzz.sh; fi
 
 echo
 echo "=== test summary"

@@ -1,5 +1,6 @@
-// Runs a helper program with its standard output and error in a pipe, so that tests can read what it
-// printed while it runs and check how it ended.
+// Runs a helper program with its standard output and its standard error each in a pipe of its own, so
+// that tests can read what it printed while it runs and check how it ended. The program's own output is
+// kept apart from what libraries write to standard error.
 #pragma once
 #include <poll.h>
 #include <signal.h>
@@ -13,15 +14,21 @@
 
 class ChildProcess {
   public:
-    std::string out;   // everything read so far, standard output and error together
+    std::string out;   // standard output read so far
+    std::string err;   // standard error read so far
     std::string cwd;   // the folder it starts in, when set
     int killed_by = 0; // after Finish: the signal that ended it, if one did
 
     // env: extra "NAME=value" entries; unset: names removed from the inherited environment.
     bool Start(const std::string &program, const std::vector<std::string> &env = {},
                const std::vector<std::string> &unset = {}) {
-        int fds[2];
+        int fds[2], efds[2];
         if (pipe(fds) != 0) return false;
+        if (pipe(efds) != 0) {
+            close(fds[0]);
+            close(fds[1]);
+            return false;
+        }
         std::vector<std::string> vars;
         for (char **e = environ; *e; ++e) {
             std::string v = *e;
@@ -40,13 +47,16 @@ class ChildProcess {
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_adddup2(&fa, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&fa, fds[1], STDERR_FILENO);
+        posix_spawn_file_actions_adddup2(&fa, efds[1], STDERR_FILENO);
         posix_spawn_file_actions_addclose(&fa, fds[0]);
         if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str());
+        posix_spawn_file_actions_addclose(&fa, efds[0]);
         int rc = posix_spawn(&pid_, prog.c_str(), &fa, nullptr, argv, envp.data());
         posix_spawn_file_actions_destroy(&fa);
         close(fds[1]);
+        close(efds[1]);
         fd_ = fds[0];
+        errFd_ = efds[0];
         if (rc != 0) {
             pid_ = -1;
             return false;
@@ -107,6 +117,7 @@ class ChildProcess {
             waitpid(pid_, nullptr, 0);
         }
         if (fd_ >= 0) close(fd_);
+        if (errFd_ >= 0) close(errFd_);
     }
 
   private:
@@ -117,24 +128,29 @@ class ChildProcess {
                std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                    std::chrono::duration<double>(seconds));
     }
-    int fd_ = -1;
+    int fd_ = -1, errFd_ = -1;
 
-    // False at the end of the output or when the time is up.
+    // Reads what either pipe has; false once both have ended or when the time is up.
     bool ReadSome(std::chrono::steady_clock::time_point end) {
-        if (fd_ < 0) return false;
+        if (fd_ < 0 && errFd_ < 0) return false;
         auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
-        pollfd p{fd_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
-        char buf[512];
-        ssize_t n = read(fd_, buf, sizeof buf);
-        if (n <= 0) {
-            close(fd_);
-            fd_ = -1;
-            return false;
-        }
-        out.append(buf, static_cast<size_t>(n));
+        pollfd p[2] = {{fd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+        if (poll(p, 2, static_cast<int>(left.count())) <= 0) return false;
+        if (p[0].revents) Drain(fd_, out);
+        if (p[1].revents) Drain(errFd_, err);
         return true;
+    }
+
+    static void Drain(int &fd, std::string &into) {
+        char buf[512];
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0) {
+            close(fd);
+            fd = -1;
+        } else {
+            into.append(buf, static_cast<size_t>(n));
+        }
     }
 };

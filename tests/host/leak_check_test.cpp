@@ -15,19 +15,19 @@ TEST(LeakCheck, TheDriversLeaksAreSuppressedAndOursAreStillReported) {
     {
         ChildProcess clean;
         ASSERT_TRUE(clean.Start(LEAK_PROBE, {}, {"LEAK_PROBE_LEAK"}));
-        EXPECT_EQ(clean.Finish(60), 0) << clean.out;
+        EXPECT_EQ(clean.Finish(60), 0) << clean.err;
         EXPECT_NE(clean.out.find("probe done"), std::string::npos) << clean.out;
-        EXPECT_EQ(clean.out.find("LeakSanitizer"), std::string::npos) << clean.out;
+        EXPECT_EQ(clean.err.find("LeakSanitizer"), std::string::npos) << clean.err;
     }
     {
         ChildProcess leaky;
         ASSERT_TRUE(leaky.Start(LEAK_PROBE, {"LEAK_PROBE_LEAK=1"}));
-        EXPECT_NE(leaky.Finish(60), 0) << leaky.out;
+        EXPECT_NE(leaky.Finish(60), 0) << leaky.err;
         EXPECT_NE(leaky.out.find("probe done"), std::string::npos) << leaky.out;
-        EXPECT_NE(leaky.out.find("Direct leak of 4321 byte(s)"), std::string::npos) << leaky.out;
+        EXPECT_NE(leaky.err.find("Direct leak of 4321 byte(s)"), std::string::npos) << leaky.err;
         // Only our block is reported.
-        EXPECT_NE(leaky.out.find("SUMMARY: AddressSanitizer: 4321 byte(s) leaked in 1 allocation(s)."),
+        EXPECT_NE(leaky.err.find("SUMMARY: AddressSanitizer: 4321 byte(s) leaked in 1 allocation(s)."),
                   std::string::npos)
-            << leaky.out;
+            << leaky.err;
     }
 }

@@ -18,7 +18,7 @@ TEST(StartUp, NoDisplayIsReportedPlainly) {
     ASSERT_TRUE(child.Start(HOST_CHILD, {}, {"DISPLAY", "WAYLAND_DISPLAY"}));
     EXPECT_EQ(child.Finish(), 255);
     EXPECT_EQ(child.out.rfind("glfwInit failed\n", 0), 0u) << child.out;
-    EXPECT_NE(child.out.find("No display was found"), std::string::npos) << child.out;
+    EXPECT_NE(child.err.find("No display was found"), std::string::npos) << child.err;
     EXPECT_EQ(child.out.find("\ninit"), std::string::npos) << "the game must not start: " << child.out;
 }
 
