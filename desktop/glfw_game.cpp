@@ -1,6 +1,7 @@
 // The desktop host on GLFW 3: the window, the paced frame loop, display modes, the clock and the browser.
 #include "desktop/glfw_game.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -247,8 +248,21 @@ static bool read_desktop_mode(GLFWwindow *window, int *desktop) {
 void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int blue, int alpha, int depth,
                                int stencil, bool fullscreen) {
     bool replacing = _window != nullptr;
+    int bits[6] = {red, green, blue, alpha, depth, stencil};
     if (_window) {
         ReleaseHeldKeys();
+        // A Wayland window changes to full screen and back in place: the compositor shows it in the
+        // desktop's own mode either way, and the window keeps its surface, its context and the keyboard
+        // focus. A window destroyed under a held key loses that key's release, and GLFW then repeats the
+        // key into a window that is gone.
+        if (OnWayland() && std::equal(bits, bits + 6, _windowBits)) {
+            GLFWmonitor *monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+            glfwSetWindowMonitor(_window, monitor, 0, 0, width, height, GLFW_DONT_CARE);
+            framelog::Note(framelog::kWindow);
+            glfwGetWindowSize(_window, &_width, &_height);
+            glfwGetFramebufferSize(_window, &_pixelWidth, &_pixelHeight);
+            return;
+        }
         // Destroying a full-screen window gives the monitor its desktop mode back.
         glfwDestroyWindow(_window);
         _window = nullptr;
@@ -302,6 +316,7 @@ void RtGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
         _windowFailed = true;
         return;
     }
+    std::copy(bits, bits + 6, _windowBits);
     glfwMakeContextCurrent(_window);
     ApplySwapInterval();
 

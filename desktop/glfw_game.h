@@ -140,6 +140,7 @@ class RtGlfwGame : public RtGame {
     String _internalPath;
     int _swapInterval = 1;
     GLFWwindow *_window = nullptr;
+    int _windowBits[6] = {}; // the colour, alpha, depth and stencil bits the window was made with
     RtClock *_clock;
     bool _windowFailed = false;
     bool _displayLost = false;
