@@ -26,5 +26,6 @@ int main() {
     glfwDestroyWindow(window);
     glfwTerminate();
     std::puts("probe done");
+    std::fflush(stdout); // before the leak check, which ends the process without flushing
     return 0;
 }
