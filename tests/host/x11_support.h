@@ -19,7 +19,27 @@
 #include <functional>
 #include <string>
 
+#include <GL/gl.h>
+
 #include "desktop/glfw_game.h"
+#include "graphics/graphics.h"
+
+// What a frame is drawn at: the device size the game fits its screen to, and the viewport the renderer
+// then sets ({width, height, viewport width, viewport height}).
+struct DrawnSize {
+    int width, height, viewportWidth, viewportHeight;
+    bool operator==(const DrawnSize &o) const {
+        return width == o.width && height == o.height && viewportWidth == o.viewportWidth &&
+               viewportHeight == o.viewportHeight;
+    }
+};
+inline DrawnSize drawn_size(RtGlfwGame &host) {
+    gxtkGraphics *graphics = new gxtkGraphics;
+    graphics->BeginRender();
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    return {host.GetDeviceWidth(), host.GetDeviceHeight(), viewport[2], viewport[3]};
+}
 
 // The close button: the window manager's WM_DELETE_WINDOW request.
 inline void x11_send_close(Display *dpy, Window win) {
